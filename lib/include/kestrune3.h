@@ -1,0 +1,249 @@
+/*
+** kestrune3 - a plain C interface around the SQLite 3 engine.
+**
+** This header is the whole contract: if it is not here, it is not API.
+**
+** Conventions that hold for every function below:
+**
+**  - 8-bit text is UTF-8, zero-terminated. Every text the library hands out
+**    (cells, column names, error texts, version and time-stamp texts) is valid
+**    UTF-8: bytes that are not valid UTF-8 are replaced by U+FFFD.
+**  - UTF-16 text is zero-terminated char16_t text in the machine's byte order.
+**  - A connection is a 32-bit handle: an id into a table inside the library,
+**    never a pointer. 0 is never a valid handle. An unknown or closed handle
+**    gives KEST_MISUSE (21) and never crashes.
+**  - Result codes are SQLite's primary result codes, kept to 16 bits.
+**  - Whatever the library allocates for the caller is released with
+**    kest_free_text() or kest_free_table(); both accept NULL and then do
+**    nothing.
+**  - No C++ exception ever leaves a function of this header. An allocation
+**    failure becomes KEST_NOMEM with the error text "out of memory".
+**  - Every connection is opened with the engine's trusted_schema setting off,
+**    so a database file cannot run unsafe functions through its own views or
+**    triggers, and with extension loading off.
+**  - The functions may be called from several threads, but one connection
+**    must be used by one thread at a time.
+*/
+#ifndef KESTRUNE3_H
+#define KESTRUNE3_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#else
+#include <uchar.h>
+#endif
+
+/* Marks the exported functions; everything else in the library is hidden. */
+#if defined(_WIN32)
+#  if defined(KESTRUNE3_BUILDING)
+#    define KEST_API __declspec(dllexport)
+#  else
+#    define KEST_API __declspec(dllimport)
+#  endif
+#  define KEST_CALL __stdcall
+#else
+#  define KEST_API __attribute__((visibility("default")))
+#  define KEST_CALL
+#endif
+
+/* The version of this header, times 100. kest_KestLibVersion() returns the
+** version of the library actually loaded; a program can compare the two. */
+#define KESTRUNE3_VERSION 104
+#define KESTRUNE3_VERSION_STRING "1.04"
+
+/* Result codes the library itself gives (the same numbers as SQLite's).
+** Any other SQLite primary result code may come back from the engine. */
+#define KEST_OK          0   /* success */
+#define KEST_ERROR       1   /* SQL error or missing database */
+#define KEST_ABORT       4   /* the row callback asked to stop */
+#define KEST_BUSY        5   /* the database file is locked by another connection */
+#define KEST_NOMEM       7   /* an allocation failed; nothing was handed out */
+#define KEST_INTERRUPT   9   /* the progress callback asked to interrupt */
+#define KEST_CANTOPEN   14   /* the database file cannot be opened */
+#define KEST_TOOBIG     18   /* a result has more rows than a 32-bit count holds */
+#define KEST_MISUSE     21   /* an unknown or closed handle, or a null argument */
+#define KEST_NOTADB     26   /* the file is not a database */
+
+/* Open flags (the same bits as SQLite's). */
+#define KEST_OPEN_READONLY   0x01
+#define KEST_OPEN_READWRITE  0x02
+#define KEST_OPEN_CREATE     0x04
+
+/*
+** A result table of the table functions.
+**
+** Cell (column, row) is cells[row * column_count + column]; use KEST_CELL.
+** Row 0 holds the column names, rows 1 .. row_count - 1 the data rows, so a
+** table always has at least two rows. Every cell is a valid UTF-8 text, never
+** NULL:
+**   - SQL NULL is the empty text "";
+**   - an integer or a real is its text as the engine writes it;
+**   - a BLOB is its bytes when they are valid UTF-8 without a zero byte,
+**     otherwise its hex form X'00FF' (upper-case digits, as in SQL).
+** When the statements of one text give rows of different widths, the table
+** is as wide as the widest row, shorter rows are filled with "" on the right,
+** and each name of row 0 is that of the first statement that had the column.
+**
+** The caller owns the table and releases it with kest_free_table(); single
+** cells are never freed on their own. Cells may be read from any thread.
+*/
+typedef struct kest_table {
+    int32_t column_count;       /* columns, at least 1 */
+    int32_t row_count;          /* rows in cells, the name row included */
+    const char *const *cells;   /* row_count * column_count texts, row by row */
+    void *internal;             /* the library's own; do not touch */
+} kest_table;
+
+#define KEST_CELL(table, column, row) \
+    ((table)->cells[(size_t)(row) * (size_t)(table)->column_count + (size_t)(column)])
+
+/* The texts of one row given to a row callback: count texts, at least one. */
+typedef struct kest_texts {
+    int32_t count;
+    const char *const *texts;
+} kest_texts;
+
+/*
+** The progress callback. It is called every `steps` engine steps while a
+** statement of its connection runs, on the thread that runs the statement.
+** A non-zero result interrupts the statement: the query call then ends with
+** KEST_INTERRUPT (9).
+*/
+typedef int16_t (KEST_CALL *kest_progress_callback)(void);
+
+/*
+** The row callback of kest_sqlite_exec(). It is called once per result row,
+** on the calling thread:
+**   row_number  rows are numbered across the whole SQL text from 1;
+**   user_arg    the pointer given to kest_sqlite_exec(), passed on unread;
+**   values      the row's cells, in the form of kest_table's cells;
+**   names       the column names of the statement that gave the row.
+** Both arrays and their texts are valid only during the call. The rows of the
+** statements of one text may differ in width; values->count == names->count.
+** A non-zero result ends the SQL text: kest_sqlite_exec() then returns
+** KEST_ABORT (4) with no error text.
+*/
+typedef int16_t (KEST_CALL *kest_row_callback)(const int32_t *row_number, void *user_arg,
+                                               const kest_texts *values, const kest_texts *names);
+
+/*
+** Opens the database file `path` (UTF-8) and stores a new handle in *handle.
+** flags: KEST_OPEN_* bits, as SQLite takes them (6 = read-write and create).
+** vfs:   the name of an SQLite file-system module, or NULL for the default.
+** Returns KEST_OK, or SQLite's code of the failure (for example 14 when the
+** file cannot be opened); after a failure the library has already closed
+** whatever it allocated and *handle is 0. KEST_MISUSE when path or handle is
+** NULL.
+*/
+KEST_API int16_t KEST_CALL kest_sqlite3_open_v2(const char *path, int32_t *handle, int32_t flags,
+                                                const char *vfs);
+
+/*
+** Closes the connection *handle and sets *handle to 0. Closing handle 0 is a
+** harmless no-op that returns KEST_OK; an unknown or closed handle returns
+** KEST_MISUSE; a NULL argument returns KEST_MISUSE.
+*/
+KEST_API int16_t KEST_CALL kest_sqlite3_close(int32_t *handle);
+
+/*
+** Registers callback to be called every `steps` engine steps on connection
+** `handle`, replacing any earlier one; a NULL callback or steps < 1 removes
+** it. It stays registered until the connection is closed.
+** Returns KEST_OK, or KEST_MISUSE for an unknown handle.
+*/
+KEST_API int16_t KEST_CALL kest_sqlite_progress_handler(int32_t handle, int32_t steps,
+                                                        kest_progress_callback callback);
+
+/*
+** Runs every statement of `sql` (UTF-8), in order, and collects the rows of
+** all of them into one table.
+**   result  receives the table, or NULL when no statement gave a row (a
+**           SELECT of no rows, a CREATE or an INSERT); on entry *result is
+**           ignored and overwritten.
+**   errmsg  may be NULL; otherwise receives the engine's error text of the
+**           failing statement, or NULL when there is none. Free it with
+**           kest_free_text(). On entry *errmsg is ignored and overwritten.
+**   status  may be NULL; otherwise receives the result code (also returned).
+** When a later statement fails, the table of the rows collected so far comes
+** back together with the error text and the failure's code. An interrupt by
+** the progress callback gives KEST_INTERRUPT, no table and no error text: an
+** interrupted query returns no data.
+** The data-row count is afterwards available from kest_sqlite_query_rowcount().
+*/
+KEST_API int16_t KEST_CALL kest_sqlite_get_table(kest_table **result, int32_t handle,
+                                                 const char *sql, char **errmsg, int16_t *status);
+
+/* As kest_sqlite_get_table(), with the SQL as zero-terminated UTF-16 text. The
+** error text and the cells are UTF-8 all the same. */
+KEST_API int16_t KEST_CALL kest_sqlite_get_table_unicode(kest_table **result, int32_t handle,
+                                                         const char16_t *sql, char **errmsg,
+                                                         int16_t *status);
+
+/* The number of data rows of the last table query made on the calling thread
+** (0 before the first one, and after a call that gave no table). */
+KEST_API int32_t KEST_CALL kest_sqlite_query_rowcount(void);
+
+/*
+** Runs every statement of `sql` (UTF-8), in order, handing each result row to
+** callback (which may be NULL: the rows are then only counted). user_arg is
+** passed to the callback unread. errmsg as for kest_sqlite_get_table().
+** Returns KEST_OK, KEST_ABORT when the callback asked to stop (no error
+** text), KEST_INTERRUPT when the progress callback interrupted (no error
+** text), or the engine's code of the failing statement with its error text.
+** The rows handed out are afterwards counted by kest_sqlite_exec_rowcount().
+*/
+KEST_API int16_t KEST_CALL kest_sqlite_exec(int32_t handle, const char *sql,
+                                            kest_row_callback callback, void *user_arg,
+                                            char **errmsg);
+
+/* As kest_sqlite_exec(), with the SQL as zero-terminated UTF-16 text. */
+KEST_API int16_t KEST_CALL kest_sqlite_exec_unicode(int32_t handle, const char16_t *sql,
+                                                    kest_row_callback callback, void *user_arg,
+                                                    char **errmsg);
+
+/* The number of rows handed to the row callback by the last exec call made
+** on the calling thread, the row on which the callback asked to stop
+** included (0 before the first one). */
+KEST_API int32_t KEST_CALL kest_sqlite_exec_rowcount(void);
+
+/*
+** Chooses how the *_unicode functions give their UTF-16 SQL to the engine:
+** non-zero (the program passes -1): the engine compiles the UTF-16 text
+** itself; 0 (the default): the library converts it to UTF-8 first, a lone
+** surrogate becoming U+FFFD. Either way, valid text comes back unchanged and
+** the results are the same; the 8-bit functions are not affected. The setting
+** is library-wide. Returns the previous setting (1 or 0).
+*/
+KEST_API int32_t KEST_CALL kest_SetUnicodeConversion(int32_t on);
+
+/* The engine's version text, such as "3.40.1". Free it with kest_free_text(). */
+KEST_API char *KEST_CALL kest_sqlite3_libversion(void);
+
+/* The engine's version number, such as 3040001. */
+KEST_API int32_t KEST_CALL kest_sqlite3_libversion_number(void);
+
+/* The library's own version times 100 (KESTRUNE3_VERSION of its build). */
+KEST_API int16_t KEST_CALL kest_KestLibVersion(void);
+
+/* The date and time of the library's build, as "Mmm dd yyyy hh:mm:ss"
+** (honouring SOURCE_DATE_EPOCH). Free it with kest_free_text(). */
+KEST_API char *KEST_CALL kest_KestLibTimeStamp(void);
+
+/* The version of the compiler that built the library: _MSC_VER when that
+** compiler built it, otherwise the compiler's major * 100 + minor (1202 for
+** g++ 12.2). */
+KEST_API int16_t KEST_CALL kest_MSVCVersion(void);
+
+/* Releases a text handed out by the library. NULL is a harmless no-op. */
+KEST_API void KEST_CALL kest_free_text(char *text);
+
+/* Releases a table handed out by the library. NULL is a harmless no-op. */
+KEST_API void KEST_CALL kest_free_table(kest_table *table);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* KESTRUNE3_H */

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing need, only those missing.
+# Usage: scripts/setup.sh [run|test]   (default: test, which needs a superset of run)
+set -euo pipefail
+
+purpose=${1:-test}
+packages=(build-essential cmake ninja-build pkg-config libsqlite3-dev sqlite3
+          qt6-base-dev fonts-dejavu-core)
+if [ "$purpose" = test ]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+sudo=()
+if [ "$(id -u)" != 0 ]; then
+  command -v sudo >/dev/null || { echo "setup: run as root or install sudo to install: ${missing[*]}" >&2; exit 1; }
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,43 @@
+#pragma once
+// The program's one door to the desktop: message boxes, the open-file dialog,
+// the clipboard and the shell. Production code uses the Qt implementation;
+// tests plug in a scripted one that queues answers and records every request,
+// so no test ever waits for a person.
+
+#include <QString>
+#include <QStringList>
+
+namespace kest {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Critical, Question, Information };
+enum class MessageAnswer { Ok, Yes, No };
+
+// One file type of the open-file dialog: a description and its patterns ("*.db;*.db3").
+struct FileType {
+    QString description;
+    QString patterns;
+    bool operator==(const FileType &) const = default;
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // An empty title means the application's own title.
+    virtual MessageAnswer message(const QString &prompt, const QString &title,
+                                  MessageButtons buttons, MessageIcon icon) = 0;
+
+    // Shows the open-file dialog on `folder` with `types`, the first one selected.
+    // Returns the chosen file's full path, or empty text on cancel or any failure.
+    virtual QString openFileName(const QString &folder, const QList<FileType> &types) = 0;
+
+    virtual void setClipboardText(const QString &text) = 0;
+    // Empty text when the clipboard holds no text.
+    virtual QString clipboardText() = 0;
+
+    // Hands a document or address to the shell; returns whether the shell accepted it.
+    virtual bool openUrl(const QString &target, int showCode) = 0;
+};
+
+} // namespace kest
