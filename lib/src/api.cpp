@@ -1,1 +1,381 @@
-// in progress
+// The exported entry points. Each one catches everything: no C++ exception leaves the library.
+
+#include "kestrune3.h"
+
+#include "connections.h"
+#include "statements.h"
+#include "table_builder.h"
+#include "text.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kest;
+
+constexpr char kOutOfMemory[] = "out of memory";
+constexpr char kBadHandle[] = "unknown or closed database handle";
+
+// Counts of the last query on each thread, so that threads do not read each other's.
+thread_local int32_t last_query_rows = 0;
+thread_local int32_t last_exec_rows = 0;
+
+std::atomic<bool> engine_compiles_utf16{false};
+
+int16_t low16(int code)
+{
+    return static_cast<int16_t>(code);
+}
+
+void hand_out_error(char **errmsg, const std::string &text)
+{
+    if (errmsg != nullptr)
+        *errmsg = text.empty() ? nullptr : text::dup_for_caller(text);
+}
+
+// SQLite calls this from inside a running statement; an exception must not unwind through it.
+int progress_hook(void *arg) noexcept
+{
+    try {
+        const kest_progress_callback callback = static_cast<Connection *>(arg)->progress.load();
+        return callback != nullptr && callback() != 0 ? 1 : 0;
+    } catch (...) {
+        return 1;
+    }
+}
+
+// The UTF-16 SQL as the current Unicode setting gives it to the engine; `converted` keeps the
+// UTF-8 copy alive when the library converts.
+SqlSource utf16_source(const char16_t *sql, std::string &converted)
+{
+    if (engine_compiles_utf16.load())
+        return SqlSource{nullptr, sql};
+    converted = text::utf16_to_utf8(sql);
+    return SqlSource{converted.c_str(), nullptr};
+}
+
+int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **errmsg, int16_t *status)
+{
+    if (result != nullptr)
+        *result = nullptr;
+    if (errmsg != nullptr)
+        *errmsg = nullptr;
+    last_query_rows = 0;
+    int code = SQLITE_OK;
+    std::string error;
+    try {
+        const auto connection = find_connection(handle);
+        if (result == nullptr || connection == nullptr) {
+            code = SQLITE_MISUSE;
+            error = connection == nullptr ? kBadHandle : "no place for the result table";
+        } else {
+            TableBuilder builder;
+            const RunOutcome outcome = run_statements(connection->db.get(), sql, builder);
+            code = outcome.code;
+            error = outcome.error;
+            // An interrupted query returns no data; any other failure keeps the rows so far.
+            if (code != SQLITE_INTERRUPT) {
+                last_query_rows = builder.data_rows();
+                *result = builder.release();
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        code = SQLITE_NOMEM;
+        error = kOutOfMemory;
+    } catch (...) {
+        code = SQLITE_INTERNAL;
+        error = "internal error";
+    }
+    if (code == SQLITE_NOMEM && result != nullptr && *result != nullptr) {
+        free_table(*result);
+        *result = nullptr;
+        last_query_rows = 0;
+    }
+    try {
+        hand_out_error(errmsg, error);
+    } catch (...) {
+    }
+    if (status != nullptr)
+        *status = low16(code);
+    return low16(code);
+}
+
+// Hands every row to the caller's row callback.
+class ExecSink final : public RowSink {
+public:
+    ExecSink(kest_row_callback callback, void *user_arg) : callback_(callback), user_arg_(user_arg) {}
+
+    void begin_statement(sqlite3_stmt *stmt, int columns) override
+    {
+        names_.clear();
+        for (int c = 0; c < columns; ++c)
+            names_.push_back(column_name(stmt, c));
+        name_ptrs_.clear();
+        for (const auto &n : names_)
+            name_ptrs_.push_back(n.c_str());
+        value_ptrs_.resize(static_cast<std::size_t>(columns));
+        if (scratch_.size() < value_ptrs_.size())
+            scratch_.resize(value_ptrs_.size());
+    }
+
+    int row(sqlite3_stmt *stmt, int columns) override
+    {
+        if (row_number_ == std::numeric_limits<int32_t>::max())
+            return SQLITE_TOOBIG;
+        ++row_number_;
+        last_exec_rows = row_number_;
+        if (callback_ == nullptr)
+            return SQLITE_OK;
+        for (int c = 0; c < columns; ++c)
+            value_ptrs_[c] = cell_text(stmt, c, scratch_[c]).data();
+        const kest_texts values{columns, value_ptrs_.data()};
+        const kest_texts names{columns, name_ptrs_.data()};
+        const int32_t number = row_number_;
+        return callback_(&number, user_arg_, &values, &names) == 0 ? SQLITE_OK : SQLITE_ABORT;
+    }
+
+    std::string stop_text() const override
+    {
+        // Stopping at the callback's request is not an error of the SQL: no text.
+        return row_number_ == std::numeric_limits<int32_t>::max() ? "result has more rows than a 32-bit count holds"
+                                                                  : std::string();
+    }
+
+private:
+    kest_row_callback callback_;
+    void *user_arg_;
+    int32_t row_number_ = 0;
+    std::vector<std::string> names_;
+    std::vector<const char *> name_ptrs_;
+    std::vector<const char *> value_ptrs_;
+    std::vector<std::string> scratch_;
+};
+
+int16_t exec(int32_t handle, SqlSource sql, kest_row_callback callback, void *user_arg, char **errmsg)
+{
+    if (errmsg != nullptr)
+        *errmsg = nullptr;
+    last_exec_rows = 0;
+    int code = SQLITE_OK;
+    std::string error;
+    try {
+        const auto connection = find_connection(handle);
+        if (connection == nullptr) {
+            code = SQLITE_MISUSE;
+            error = kBadHandle;
+        } else {
+            ExecSink sink(callback, user_arg);
+            const RunOutcome outcome = run_statements(connection->db.get(), sql, sink);
+            code = outcome.code;
+            error = outcome.error;
+        }
+    } catch (const std::bad_alloc &) {
+        code = SQLITE_NOMEM;
+        error = kOutOfMemory;
+    } catch (...) {
+        code = SQLITE_INTERNAL;
+        error = "internal error";
+    }
+    try {
+        hand_out_error(errmsg, error);
+    } catch (...) {
+    }
+    return low16(code);
+}
+
+int16_t misuse(char **errmsg, const char *why)
+{
+    if (errmsg != nullptr)
+        *errmsg = text::dup_for_caller(why);
+    return SQLITE_MISUSE;
+}
+
+} // namespace
+
+extern "C" {
+
+KEST_API int16_t KEST_CALL kest_sqlite3_open_v2(const char *path, int32_t *handle, int32_t flags, const char *vfs)
+{
+    if (handle == nullptr)
+        return SQLITE_MISUSE;
+    *handle = 0;
+    if (path == nullptr)
+        return SQLITE_MISUSE;
+    try {
+        sqlite3 *raw = nullptr;
+        const int rc = sqlite3_open_v2(path, &raw, flags, vfs);
+        DbPtr db(raw); // owned before the result is looked at, so a failed open is closed too
+        if (rc != SQLITE_OK)
+            return low16(rc & 0xFF);
+        if (!db)
+            return SQLITE_NOMEM;
+        // A database file must not run unsafe functions through its own schema.
+        sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+        sqlite3_db_config(db.get(), SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+        auto connection = std::make_shared<Connection>(std::move(db));
+        *handle = register_connection(std::move(connection));
+        return SQLITE_OK;
+    } catch (...) {
+        return SQLITE_NOMEM;
+    }
+}
+
+KEST_API int16_t KEST_CALL kest_sqlite3_close(int32_t *handle)
+{
+    if (handle == nullptr)
+        return SQLITE_MISUSE;
+    if (*handle == 0)
+        return SQLITE_OK;
+    try {
+        auto connection = unregister_connection(*handle);
+        if (connection == nullptr)
+            return SQLITE_MISUSE;
+        *handle = 0;
+        return SQLITE_OK; // the last reference closes the engine's connection
+    } catch (...) {
+        return SQLITE_MISUSE;
+    }
+}
+
+KEST_API int16_t KEST_CALL kest_sqlite_progress_handler(int32_t handle, int32_t steps, kest_progress_callback callback)
+{
+    try {
+        const auto connection = find_connection(handle);
+        if (connection == nullptr)
+            return SQLITE_MISUSE;
+        if (callback == nullptr || steps < 1) {
+            connection->progress.store(nullptr);
+            sqlite3_progress_handler(connection->db.get(), 0, nullptr, nullptr);
+        } else {
+            connection->progress.store(callback);
+            sqlite3_progress_handler(connection->db.get(), steps, progress_hook, connection.get());
+        }
+        return SQLITE_OK;
+    } catch (...) {
+        return SQLITE_MISUSE;
+    }
+}
+
+KEST_API int16_t KEST_CALL kest_sqlite_get_table(kest_table **result, int32_t handle, const char *sql, char **errmsg,
+                                                 int16_t *status)
+{
+    if (sql == nullptr) {
+        if (result != nullptr)
+            *result = nullptr;
+        last_query_rows = 0;
+        if (status != nullptr)
+            *status = SQLITE_MISUSE;
+        return misuse(errmsg, "no SQL text");
+    }
+    return get_table(result, handle, SqlSource{sql, nullptr}, errmsg, status);
+}
+
+KEST_API int16_t KEST_CALL kest_sqlite_get_table_unicode(kest_table **result, int32_t handle, const char16_t *sql,
+                                                         char **errmsg, int16_t *status)
+{
+    if (sql == nullptr)
+        return kest_sqlite_get_table(result, handle, nullptr, errmsg, status);
+    try {
+        std::string converted;
+        return get_table(result, handle, utf16_source(sql, converted), errmsg, status);
+    } catch (...) {
+        if (result != nullptr)
+            *result = nullptr;
+        if (status != nullptr)
+            *status = SQLITE_NOMEM;
+        if (errmsg != nullptr)
+            *errmsg = text::dup_for_caller(kOutOfMemory);
+        return SQLITE_NOMEM;
+    }
+}
+
+KEST_API int32_t KEST_CALL kest_sqlite_query_rowcount(void)
+{
+    return last_query_rows;
+}
+
+KEST_API int16_t KEST_CALL kest_sqlite_exec(int32_t handle, const char *sql, kest_row_callback callback, void *user_arg,
+                                            char **errmsg)
+{
+    if (sql == nullptr) {
+        last_exec_rows = 0;
+        return misuse(errmsg, "no SQL text");
+    }
+    return exec(handle, SqlSource{sql, nullptr}, callback, user_arg, errmsg);
+}
+
+KEST_API int16_t KEST_CALL kest_sqlite_exec_unicode(int32_t handle, const char16_t *sql, kest_row_callback callback,
+                                                    void *user_arg, char **errmsg)
+{
+    if (sql == nullptr)
+        return kest_sqlite_exec(handle, nullptr, callback, user_arg, errmsg);
+    try {
+        std::string converted;
+        return exec(handle, utf16_source(sql, converted), callback, user_arg, errmsg);
+    } catch (...) {
+        if (errmsg != nullptr)
+            *errmsg = text::dup_for_caller(kOutOfMemory);
+        return SQLITE_NOMEM;
+    }
+}
+
+KEST_API int32_t KEST_CALL kest_sqlite_exec_rowcount(void)
+{
+    return last_exec_rows;
+}
+
+KEST_API int32_t KEST_CALL kest_SetUnicodeConversion(int32_t on)
+{
+    return engine_compiles_utf16.exchange(on != 0) ? 1 : 0;
+}
+
+KEST_API char *KEST_CALL kest_sqlite3_libversion(void)
+{
+    return text::dup_for_caller(sqlite3_libversion());
+}
+
+KEST_API int32_t KEST_CALL kest_sqlite3_libversion_number(void)
+{
+    return sqlite3_libversion_number();
+}
+
+KEST_API int16_t KEST_CALL kest_KestLibVersion(void)
+{
+    return KESTRUNE3_VERSION;
+}
+
+KEST_API char *KEST_CALL kest_KestLibTimeStamp(void)
+{
+    // The compiler fills these in, honouring SOURCE_DATE_EPOCH for reproducible builds.
+    return text::dup_for_caller(__DATE__ " " __TIME__);
+}
+
+KEST_API int16_t KEST_CALL kest_MSVCVersion(void)
+{
+#if defined(_MSC_VER)
+    return low16(_MSC_VER);
+#elif defined(__clang__)
+    return low16(__clang_major__ * 100 + __clang_minor__);
+#elif defined(__GNUC__)
+    return low16(__GNUC__ * 100 + __GNUC_MINOR__);
+#else
+    return 0;
+#endif
+}
+
+KEST_API void KEST_CALL kest_free_text(char *text)
+{
+    std::free(text);
+}
+
+KEST_API void KEST_CALL kest_free_table(kest_table *table)
+{
+    free_table(table);
+}
+
+} // extern "C"

@@ -1,1 +1,150 @@
-// in progress
+#include "text.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace kest::text {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// The sequence at p (at most n bytes): its length, and whether it is valid. An invalid one is
+// its maximal subpart (at least one byte), which becomes one U+FFFD. Overlong forms,
+// surrogates and code points above U+10FFFF are invalid.
+struct Sequence {
+    std::size_t length;
+    bool valid;
+};
+
+Sequence next_sequence(const unsigned char *p, std::size_t n) noexcept
+{
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80)
+        return {1, true};
+    std::size_t need;
+    unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 3;
+        lo = b0 == 0xE0 ? 0xA0 : 0x80;
+        hi = b0 == 0xED ? 0x9F : 0xBF;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 4;
+        lo = b0 == 0xF0 ? 0x90 : 0x80;
+        hi = b0 == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return {1, false};
+    }
+    std::size_t i = 1;
+    for (; i < need && i < n; ++i) {
+        const unsigned char b = p[i];
+        const bool ok = i == 1 ? (b >= lo && b <= hi) : (b & 0xC0) == 0x80;
+        if (!ok)
+            return {i, false};
+    }
+    return {i, i == need};
+}
+
+void append_code_point(std::string &out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+bool is_valid_utf8(const char *p, std::size_t n) noexcept
+{
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    std::size_t i = 0;
+    while (i < n) {
+        if (u[i] < 0x80) { // most cells are ASCII: take them a byte at a time without branching further
+            ++i;
+            continue;
+        }
+        const Sequence seq = next_sequence(u + i, n - i);
+        if (!seq.valid)
+            return false;
+        i += seq.length;
+    }
+    return true;
+}
+
+void append_sanitized_utf8(std::string &out, const char *p, std::size_t n)
+{
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    std::size_t i = 0;
+    while (i < n) {
+        const Sequence seq = next_sequence(u + i, n - i);
+        if (seq.valid)
+            out.append(p + i, seq.length);
+        else
+            out += kReplacement;
+        i += seq.length;
+    }
+}
+
+void append_blob_text(std::string &out, const void *p, std::size_t n)
+{
+    const char *bytes = static_cast<const char *>(p);
+    if (n == 0 || bytes == nullptr)
+        return;
+    if (std::memchr(bytes, 0, n) == nullptr && is_valid_utf8(bytes, n)) {
+        out.append(bytes, n);
+        return;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out.reserve(out.size() + 3 + 2 * n);
+    out += "X'";
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out += kHex[b >> 4];
+        out += kHex[b & 0x0F];
+    }
+    out += '\'';
+}
+
+std::string utf16_to_utf8(const char16_t *p)
+{
+    std::string out;
+    if (p == nullptr)
+        return out;
+    for (; *p != 0; ++p) {
+        char32_t c = *p;
+        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(p[1]) - 0xDC00);
+            ++p;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        append_code_point(out, c);
+    }
+    return out;
+}
+
+char *dup_for_caller(std::string_view s) noexcept
+{
+    auto *copy = static_cast<char *>(std::malloc(s.size() + 1));
+    if (copy == nullptr)
+        return nullptr;
+    if (!s.empty())
+        std::memcpy(copy, s.data(), s.size());
+    copy[s.size()] = '\0';
+    return copy;
+}
+
+} // namespace kest::text

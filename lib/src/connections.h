@@ -1,0 +1,37 @@
+#pragma once
+// The table of open connections: a handle is an id into it, never a pointer, so a
+// stale or invented handle is found missing instead of being dereferenced.
+
+#include "kestrune3.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace kest {
+
+struct DbCloser {
+    void operator()(sqlite3 *db) const noexcept { sqlite3_close_v2(db); }
+};
+using DbPtr = std::unique_ptr<sqlite3, DbCloser>;
+
+struct Connection {
+    explicit Connection(DbPtr d) : db(std::move(d)) {}
+    DbPtr db;
+    // Written by kest_sqlite_progress_handler, read by the engine's progress hook.
+    std::atomic<kest_progress_callback> progress{nullptr};
+};
+
+// Adds a connection; returns its new handle (never 0).
+int32_t register_connection(std::shared_ptr<Connection> connection);
+
+// The connection of `handle`, or nullptr for 0, an unknown or a closed handle. The caller's
+// reference keeps it alive while it runs, even when another thread closes the handle.
+std::shared_ptr<Connection> find_connection(int32_t handle);
+
+// Takes the connection out of the table; nullptr when there was none.
+std::shared_ptr<Connection> unregister_connection(int32_t handle);
+
+} // namespace kest

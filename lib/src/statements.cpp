@@ -1,0 +1,121 @@
+#include "statements.h"
+
+#include "text.h"
+
+#include <cstring>
+#include <memory>
+
+namespace kest {
+namespace {
+
+struct StmtFinalizer {
+    void operator()(sqlite3_stmt *stmt) const noexcept { sqlite3_finalize(stmt); }
+};
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+constexpr char kEmpty[] = "";
+
+bool at_end(const SqlSource &sql)
+{
+    return sql.utf16 != nullptr ? *sql.utf16 == 0 : *sql.utf8 == '\0';
+}
+
+// Prepares the statement at the front of sql and moves sql past it. The statement is null
+// when only blanks or a comment were left.
+int prepare_next(sqlite3 *db, SqlSource &sql, StmtPtr &stmt)
+{
+    sqlite3_stmt *raw = nullptr;
+    int rc;
+    if (sql.utf16 != nullptr) {
+        const void *tail = nullptr;
+        rc = sqlite3_prepare16_v3(db, sql.utf16, -1, 0, &raw, &tail);
+        sql.utf16 = tail != nullptr && tail != sql.utf16 ? static_cast<const char16_t *>(tail) : u"";
+    } else {
+        const char *tail = nullptr;
+        rc = sqlite3_prepare_v3(db, sql.utf8, -1, 0, &raw, &tail);
+        sql.utf8 = tail != nullptr && tail != sql.utf8 ? tail : kEmpty;
+    }
+    stmt.reset(raw);
+    return rc;
+}
+
+RunOutcome failure(sqlite3 *db, int rc)
+{
+    RunOutcome out;
+    out.code = rc & 0xFF;
+    // An interrupt is the caller's own request, not an error of the SQL: it carries no text.
+    if (out.code != SQLITE_INTERRUPT) {
+        const char *msg = sqlite3_errmsg(db);
+        text::append_sanitized_utf8(out.error, msg, std::strlen(msg));
+    }
+    return out;
+}
+
+} // namespace
+
+RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink)
+{
+    while (!at_end(sql)) {
+        StmtPtr stmt;
+        const int prepared = prepare_next(db, sql, stmt);
+        if (prepared != SQLITE_OK)
+            return failure(db, prepared);
+        if (!stmt)
+            continue;
+        const int columns = sqlite3_column_count(stmt.get());
+        bool first_row = true;
+        for (;;) {
+            const int rc = sqlite3_step(stmt.get());
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc != SQLITE_ROW)
+                return failure(db, rc);
+            if (columns == 0)
+                continue;
+            if (first_row) {
+                sink.begin_statement(stmt.get(), columns);
+                first_row = false;
+            }
+            if (const int stop = sink.row(stmt.get(), columns); stop != SQLITE_OK)
+                return RunOutcome{stop, sink.stop_text()};
+        }
+    }
+    return {};
+}
+
+std::string_view cell_text(sqlite3_stmt *stmt, int column, std::string &scratch)
+{
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+        return {kEmpty, 0};
+    case SQLITE_BLOB: {
+        const void *bytes = sqlite3_column_blob(stmt, column);
+        const auto n = static_cast<std::size_t>(sqlite3_column_bytes(stmt, column));
+        scratch.clear();
+        text::append_blob_text(scratch, bytes, n);
+        return {scratch.c_str(), scratch.size()};
+    }
+    default: {
+        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+        if (t == nullptr)
+            return {kEmpty, 0};
+        // A text holding a zero byte ends there, as every C text does.
+        const std::size_t n = strnlen(t, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+        if (text::is_valid_utf8(t, n))
+            return {t, n};
+        scratch.clear();
+        text::append_sanitized_utf8(scratch, t, n);
+        return {scratch.c_str(), scratch.size()};
+    }
+    }
+}
+
+std::string column_name(sqlite3_stmt *stmt, int column)
+{
+    std::string name;
+    if (const char *raw = sqlite3_column_name(stmt, column); raw != nullptr)
+        text::append_sanitized_utf8(name, raw, std::strlen(raw));
+    return name;
+}
+
+} // namespace kest

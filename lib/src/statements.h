@@ -1,0 +1,43 @@
+#pragma once
+// Runs every statement of an SQL text in order and hands each result row to a sink.
+// Both query paths of the library share it, so they agree on order, codes and texts.
+
+#include <sqlite3.h>
+
+#include <string>
+#include <string_view>
+
+namespace kest {
+
+struct RunOutcome {
+    int code = SQLITE_OK; // primary result code
+    std::string error;    // the engine's text of the failure; empty when there is none
+};
+
+// The SQL to run, as the caller gave it.
+struct SqlSource {
+    const char *utf8 = nullptr;
+    const char16_t *utf16 = nullptr; // compiled by the engine itself when set
+};
+
+class RowSink {
+public:
+    virtual ~RowSink() = default;
+    // The first row of a statement is about to arrive.
+    virtual void begin_statement(sqlite3_stmt *stmt, int columns) = 0;
+    // One row; SQLITE_OK goes on, any other code ends the text with that code.
+    virtual int row(sqlite3_stmt *stmt, int columns) = 0;
+    // The text of the failure that row() reported, if any.
+    virtual std::string stop_text() const { return {}; }
+};
+
+RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink);
+
+// The text of one cell as handed out: valid UTF-8, zero-terminated, "" for NULL.
+// Points into the engine's row (valid until the next step) or into scratch.
+std::string_view cell_text(sqlite3_stmt *stmt, int column, std::string &scratch);
+
+// A column's name as handed out (valid UTF-8).
+std::string column_name(sqlite3_stmt *stmt, int column);
+
+} // namespace kest

@@ -1,0 +1,25 @@
+#pragma once
+// Text conversions at the library's edge: everything handed out is valid UTF-8.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kest::text {
+
+bool is_valid_utf8(const char *p, std::size_t n) noexcept;
+
+// Appends p[0..n) to out, each invalid UTF-8 sequence replaced by U+FFFD.
+void append_sanitized_utf8(std::string &out, const char *p, std::size_t n);
+
+// Appends a BLOB as text: its bytes when they are valid UTF-8 without a zero byte,
+// otherwise the SQL hex form X'00FF'.
+void append_blob_text(std::string &out, const void *p, std::size_t n);
+
+// Converts zero-terminated UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string utf16_to_utf8(const char16_t *p);
+
+// A copy of s for the caller, released with kest_free_text(); nullptr when out of memory.
+char *dup_for_caller(std::string_view s) noexcept;
+
+} // namespace kest::text
