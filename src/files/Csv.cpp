@@ -1,0 +1,112 @@
+#include "Csv.h"
+
+#include "SafeWrite.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace kest {
+
+namespace {
+
+// Gathers output into large blocks: exports run to millions of cells, and a device write
+// per cell would cost more than the formatting.
+class BlockWriter {
+public:
+    explicit BlockWriter(QIODevice &out) : out_(out), block_(std::make_unique<char[]>(Capacity)) {}
+
+    bool put(const char *data, size_t size)
+    {
+        if (size > Capacity - used_) {
+            if (!flush())
+                return false;
+            if (size > Capacity)
+                return writeAll(data, size);
+        }
+        std::memcpy(block_.get() + used_, data, size);
+        used_ += size;
+        return true;
+    }
+
+    bool put(char c)
+    {
+        if (used_ == Capacity && !flush())
+            return false;
+        block_[used_++] = c;
+        return true;
+    }
+
+    bool flush()
+    {
+        const bool ok = writeAll(block_.get(), used_);
+        used_ = 0;
+        return ok;
+    }
+
+private:
+    static constexpr size_t Capacity = size_t(1) << 20;
+
+    bool writeAll(const char *data, size_t size)
+    {
+        return size == 0 || out_.write(data, qint64(size)) == qint64(size);
+    }
+
+    QIODevice &out_;
+    std::unique_ptr<char[]> block_;
+    size_t used_ = 0;
+};
+
+bool putQuotedCell(BlockWriter &writer, std::string_view cell)
+{
+    if (!writer.put('"'))
+        return false;
+    // Copy the runs between double quotes whole and double each quote.
+    for (;;) {
+        const auto quote = static_cast<const char *>(std::memchr(cell.data(), '"', cell.size()));
+        if (!quote)
+            break;
+        const size_t run = size_t(quote - cell.data()) + 1;
+        if (!writer.put(cell.data(), run) || !writer.put('"'))
+            return false;
+        cell.remove_prefix(run);
+    }
+    return writer.put(cell.data(), cell.size()) && writer.put('"');
+}
+
+} // namespace
+
+bool WriteCsv(QIODevice &out, const CsvRows &rows, const std::function<void()> &letMessagesRun,
+              int64_t rowsBetweenMessages)
+{
+    BlockWriter writer(out);
+    const int64_t rowCount = rows.rowCount();
+    const int64_t messageInterval = std::max<int64_t>(rowsBetweenMessages, 1);
+    int64_t rowsSinceMessages = 0;
+    for (int64_t row = 0; row < rowCount; ++row) {
+        const int columns = rows.columnCount(row);
+        for (int column = 0; column < columns; ++column) {
+            if (column > 0 && !writer.put(','))
+                return false;
+            if (!putQuotedCell(writer, rows.cell(row, column)))
+                return false;
+        }
+        if (!writer.put("\r\n", 2))
+            return false;
+        if (letMessagesRun && ++rowsSinceMessages == messageInterval) {
+            rowsSinceMessages = 0;
+            letMessagesRun();
+        }
+    }
+    return writer.flush();
+}
+
+bool SaveCSV(const QString &fileName, const CsvRows &rows, const std::function<void()> &letMessagesRun,
+             int64_t rowsBetweenMessages)
+{
+    return WriteFileSafely(fileName, [&](QIODevice &out) {
+        return WriteCsv(out, rows, letMessagesRun, rowsBetweenMessages);
+    });
+}
+
+} // namespace kest
