@@ -1,11 +1,24 @@
-#include <QApplication>
-#include <QLabel>
+#include "KestruneBinding.h"
+#include "ModuleState.h"
+#include "QtDesktop.h"
+#include "Startup.h"
 
-// Placeholder until the main window lands.
+#include <QApplication>
+
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QLabel label(QStringLiteral("kestrune-demo: the main window is not built yet"));
-    label.show();
+    kest::QtDesktop desktop;
+    kest::KestruneBinding library;
+    kest::StartUp startUp = kest::openMainWindow(library, desktop, kest::moduleState());
+    if (!startUp.window) {
+        // Also on the terminal, for a start from a shell or a script.
+        std::fprintf(stderr, "kestrune-demo: %s\n", qPrintable(startUp.failure));
+        return kest::StartUpFailedExitStatus;
+    }
+    desktop.setParentWindow(startUp.window.get());
+    startUp.window->show();
     return app.exec();
 }

@@ -1,0 +1,27 @@
+#pragma once
+// The module-wide flags that the window, the commands and the query engine share. There is one
+// user-interface thread and the library's callbacks run on it, so nothing here is locked.
+
+#include <cstdint>
+
+namespace kest {
+
+// 16-bit booleans, as the library's callbacks return them: true is -1, false is 0.
+inline constexpr int16_t True16 = -1;
+inline constexpr int16_t False16 = 0;
+
+struct ModuleState {
+    // Set by Stop (and by Exit); the engine's callbacks turn it into the end of the statement.
+    int16_t StopRequested = False16;
+    // Chooses the UTF-16 variants of the library's query functions.
+    int16_t UseUnicode = False16;
+    // Set by Exit: a query that is still inside the library must not touch the window or start
+    // anything new once the library returns; the program is on its way out.
+    bool ExitRequested = false;
+};
+
+// The one instance for the life of the program. The library's progress callback takes no
+// argument, so the engine can only reach the state through this.
+ModuleState &moduleState();
+
+} // namespace kest

@@ -1,0 +1,69 @@
+#pragma once
+// The rows and columns of the results list `lvResults`. Rows added one by one keep their cells
+// in a TextArena (a few large buffers, 12 bytes of bookkeeping per cell); a whole result table
+// of the library can be adopted as it is, so the table path never copies a cell.
+
+#include "KestruneBinding.h"
+#include "TextArena.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <string_view>
+#include <vector>
+
+namespace kest {
+
+class ResultsModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ResultsModel(QObject *parent = nullptr);
+    ~ResultsModel() override;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Removing all columns keeps the rows, which then show nothing until columns come back,
+    // as the list control did; in practice the rows are removed first.
+    void removeAllRows();
+    void removeAllColumns();
+    void addColumn(const QString &header);
+    void addRow(QStringView firstCell);
+    void addRowUtf8(std::string_view firstCell);
+    // `row` counts from 0 here. A column beyond the last one adds columns with empty headers.
+    void setCell(int row, int column, QStringView text);
+    void setCellUtf8(int row, int column, std::string_view text);
+    // Row 0 of `table` gives the names of columns added after the present ones; rows 1 to
+    // `dataRows` become rows. The table is kept, not copied, and freed with the library's own
+    // function when the rows are removed. A list that already has rows copies the table instead.
+    void adoptTable(KestTable table, int dataRows);
+
+    // The cell's text; empty outside the list.
+    QString cellText(int row, int column) const;
+    // How many large buffers hold the cell texts (rows added one by one).
+    std::size_t textBufferCount() const noexcept { return arena_.bufferCount(); }
+    bool holdsTable() const noexcept { return static_cast<bool>(table_); }
+
+private:
+    std::string_view cellUtf8(int row, int column) const;
+    void ensureStride(int columns);
+    void ensureColumns(int columns);
+    void copyTableIntoRows();
+    void appendTableRows(const kest_table &table, int firstColumn, int rows);
+
+    QStringList headers_;
+    // Rows added one by one: row-major with `stride_` cells per row. They follow the table's rows.
+    TextArena arena_;
+    std::vector<TextArena::Span> cells_;
+    int stride_ = 0;
+    int ownRows_ = 0;
+    // The adopted table: its data rows come first, its columns start at `tableColumn_`.
+    KestTable table_;
+    int tableRows_ = 0;
+    int tableColumn_ = 0;
+};
+
+} // namespace kest

@@ -1,0 +1,41 @@
+#pragma once
+// How the query engine and the commands reach the main window. The engine links QtCore only, so
+// it sees the window through this interface and never through a widget.
+
+#include "KestruneBinding.h"
+
+#include <QString>
+
+namespace kest {
+
+class WindowPort {
+public:
+    virtual ~WindowPort() = default;
+
+    // The status bar's one text. Commands build messages by reading it and writing it back.
+    virtual QString statusText() const = 0;
+    virtual void setStatusText(const QString &text) = 0;
+    // Repaints the window now, so a new status text shows while a long statement still runs.
+    virtual void refresh() = 0;
+
+    // The results list `lvResults`.
+    virtual void removeAllRows() = 0;
+    virtual void removeAllColumns() = 0;
+    // A column with the list's default width and alignment.
+    virtual void addColumn(const QString &header) = 0;
+    virtual void addRow(const QString &firstCell) = 0;
+    // `row` counts from 1, `column` from 0. A column beyond the last one widens the list.
+    virtual void setCell(int row, int column, const QString &text) = 0;
+    virtual int rowCount() const = 0;
+    virtual int columnCount() const = 0;
+    // Shows a whole result table without copying a cell: row 0 gives the column names, rows 1 to
+    // `dataRows` the rows. The list owns the table from now on and frees it when it is emptied.
+    virtual void adoptTable(KestTable table, int dataRows) = 0;
+    // The wider of the header and the widest cell; only a bounded sample of rows is measured,
+    // so sizing stays fast for hundreds of thousands of rows.
+    virtual void sizeColumnToContents(int column) = 0;
+    virtual void setResultsVisible(bool visible) = 0;
+    virtual void refreshResults() = 0;
+};
+
+} // namespace kest

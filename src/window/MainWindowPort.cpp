@@ -1,0 +1,93 @@
+#include "MainWindowPort.h"
+
+#include "ResultsModel.h"
+
+#include <QHeaderView>
+#include <QStatusBar>
+#include <QTableView>
+
+#include <stdexcept>
+#include <string>
+
+namespace kest {
+
+MainWindowPort::MainWindowPort(QWidget &window, QStatusBar &statusBar, QTableView &list,
+                               ResultsModel &model)
+    : window_(window), statusBar_(statusBar), list_(list), model_(model)
+{
+    list_.horizontalHeader()->setResizeContentsPrecision(SizeSampleRows);
+}
+
+QString MainWindowPort::statusText() const
+{
+    return statusBar_.currentMessage();
+}
+
+void MainWindowPort::setStatusText(const QString &text)
+{
+    statusBar_.showMessage(text);
+}
+
+void MainWindowPort::refresh()
+{
+    window_.repaint();
+}
+
+void MainWindowPort::removeAllRows()
+{
+    model_.removeAllRows();
+}
+
+void MainWindowPort::removeAllColumns()
+{
+    model_.removeAllColumns();
+}
+
+void MainWindowPort::addColumn(const QString &header)
+{
+    model_.addColumn(header);
+}
+
+void MainWindowPort::addRow(const QString &firstCell)
+{
+    model_.addRow(firstCell);
+}
+
+void MainWindowPort::setCell(int row, int column, const QString &text)
+{
+    model_.setCell(row - 1, column, text);
+}
+
+int MainWindowPort::rowCount() const
+{
+    return model_.rowCount();
+}
+
+int MainWindowPort::columnCount() const
+{
+    return model_.columnCount();
+}
+
+void MainWindowPort::adoptTable(KestTable table, int dataRows)
+{
+    model_.adoptTable(std::move(table), dataRows);
+}
+
+void MainWindowPort::sizeColumnToContents(int column)
+{
+    if (column < 0 || column >= model_.columnCount())
+        throw std::out_of_range("Column " + std::to_string(column) + " is not in the list");
+    list_.resizeColumnToContents(column);
+}
+
+void MainWindowPort::setResultsVisible(bool visible)
+{
+    list_.setVisible(visible);
+}
+
+void MainWindowPort::refreshResults()
+{
+    list_.viewport()->repaint();
+}
+
+} // namespace kest

@@ -1,0 +1,43 @@
+#pragma once
+// WindowPort over the widgets of `frmMain`.
+
+#include "WindowPort.h"
+
+class QStatusBar;
+class QTableView;
+class QWidget;
+
+namespace kest {
+
+class ResultsModel;
+
+class MainWindowPort final : public WindowPort {
+public:
+    // Rows measured when a column is sized to its contents.
+    static constexpr int SizeSampleRows = 1000;
+
+    MainWindowPort(QWidget &window, QStatusBar &statusBar, QTableView &list, ResultsModel &model);
+
+    QString statusText() const override;
+    void setStatusText(const QString &text) override;
+    void refresh() override;
+    void removeAllRows() override;
+    void removeAllColumns() override;
+    void addColumn(const QString &header) override;
+    void addRow(const QString &firstCell) override;
+    void setCell(int row, int column, const QString &text) override;
+    int rowCount() const override;
+    int columnCount() const override;
+    void adoptTable(KestTable table, int dataRows) override;
+    void sizeColumnToContents(int column) override;
+    void setResultsVisible(bool visible) override;
+    void refreshResults() override;
+
+private:
+    QWidget &window_;
+    QStatusBar &statusBar_;
+    QTableView &list_;
+    ResultsModel &model_;
+};
+
+} // namespace kest

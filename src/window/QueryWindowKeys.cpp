@@ -1,0 +1,61 @@
+#include "QueryWindowKeys.h"
+
+#include "files/Desktop.h"
+
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+namespace kest {
+
+namespace {
+
+constexpr int CtrlA = 1;
+constexpr int CtrlC = 3;
+
+// The control character a key press types: platforms give it as the event's text, or leave the
+// text empty and only report the key with the Control modifier.
+int characterCode(const QKeyEvent &event)
+{
+    const QString text = event.text();
+    if (text.size() == 1 && text.at(0).unicode() < 0x20)
+        return text.at(0).unicode();
+    const Qt::KeyboardModifiers others = Qt::AltModifier | Qt::MetaModifier;
+    if ((event.modifiers() & Qt::ControlModifier) && !(event.modifiers() & others) &&
+        event.key() >= Qt::Key_A && event.key() <= Qt::Key_Z)
+        return event.key() - Qt::Key_A + 1;
+    return text.isEmpty() ? 0 : text.at(0).unicode();
+}
+
+} // namespace
+
+QueryWindowKeys::QueryWindowKeys(QPlainTextEdit *text2, Desktop &desktop)
+    : QObject(text2), text2_(text2), desktop_(desktop)
+{
+    text2_->installEventFilter(this);
+}
+
+bool QueryWindowKeys::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == text2_ && event->type() == QEvent::KeyPress)
+        Text2_KeyPress(characterCode(*static_cast<QKeyEvent *>(event)));
+    return false;
+}
+
+void QueryWindowKeys::Text2_KeyPress(int keyAscii)
+{
+    if (keyAscii == CtrlA) {
+        QTextCursor cursor(text2_->document());
+        cursor.select(QTextCursor::Document);
+        text2_->setTextCursor(cursor);
+    } else if (keyAscii == CtrlC) {
+        // Line breaks as the editor's own copy writes them, since the key press goes on to the
+        // editor, which copies a non-empty selection once more.
+        QString selected = text2_->textCursor().selectedText();
+        selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        selected.replace(QChar::LineSeparator, QLatin1Char('\n'));
+        desktop_.setClipboardText(selected);
+    }
+}
+
+} // namespace kest

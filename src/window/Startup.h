@@ -1,0 +1,23 @@
+#pragma once
+// Start-up: the main window is created and `Form_Load` runs. A library or function that cannot
+// be found ends start-up with a message box giving the loader's description.
+
+#include "frmMain.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace kest {
+
+inline constexpr int StartUpFailedExitStatus = 1;
+
+struct StartUp {
+    std::unique_ptr<frmMain> window; // null when start-up failed
+    QString failure;                 // the loader's description then
+};
+
+StartUp openMainWindow(KestruneBinding &library, Desktop &desktop, ModuleState &state,
+                       const QLocale &locale = QLocale());
+
+} // namespace kest

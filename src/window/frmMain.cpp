@@ -1,0 +1,185 @@
+#include "frmMain.h"
+
+#include "Exit.h"
+#include "FormDesign.h"
+#include "KestruneBinding.h"
+#include "MainWindowPort.h"
+#include "ModuleState.h"
+#include "QueryWindowKeys.h"
+#include "ResizeRule.h"
+#include "ResultsModel.h"
+#include "VersionBanner.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+
+namespace kest {
+
+namespace {
+
+template <typename W> W *control(const char *name, QWidget *parent)
+{
+    auto *widget = new W(parent);
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+// "MS Sans Serif" at `points`; the platform substitutes its own sans serif.
+QFont designFont(qreal points)
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(points);
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+} // namespace
+
+frmMain::frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
+                 const QLocale &locale, QWidget *parent)
+    : QWidget(parent), library_(library), desktop_(desktop), state_(state), locale_(locale),
+      results_(new ResultsModel(this))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    createControls();
+    applyDesign();
+    port_ = std::make_unique<MainWindowPort>(*this, *SB1, *lvResults, *results_);
+    new QueryWindowKeys(Text2, desktop_); // owned by Text2, whose key presses it watches
+    connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls()
+{
+    Label1 = control<QLabel>("Label1", this);
+    Text1 = control<QLineEdit>("Text1", this);
+    Command3 = control<QPushButton>("Command3", this);
+    Label2 = control<QLabel>("Label2", this);
+    Text2 = control<QPlainTextEdit>("Text2", this);
+    Command7 = control<QPushButton>("Command7", this);
+    Command5 = control<QPushButton>("Command5", this);
+    Command8 = control<QPushButton>("Command8", this);
+    Command17 = control<QPushButton>("Command17", this);
+    Command2 = control<QPushButton>("Command2", this);
+    chkUnicode = control<QCheckBox>("chkUnicode", this);
+    Frame1 = control<QGroupBox>("Frame1", this);
+    Command9 = control<QPushButton>("Command9", Frame1);
+    Command11 = control<QPushButton>("Command11", Frame1);
+    Command10 = control<QPushButton>("Command10", Frame1);
+    Command1 = control<QPushButton>("Command1", this);
+    Command12 = control<QPushButton>("Command12", this);
+    Command14 = control<QPushButton>("Command14", this);
+    Command13 = control<QPushButton>("Command13", this);
+    Command18 = control<QPushButton>("Command18", this);
+    Command15 = control<QPushButton>("Command15", this);
+    Command6 = control<QPushButton>("Command6", this);
+    Command4 = control<QPushButton>("Command4", this);
+    // Query 2 is the window's, not the frame's, yet shows in the frame's row of buttons.
+    Command16 = control<QPushButton>("Command16", this);
+    lvResults = control<QTableView>("lvResults", this);
+    SB1 = control<QStatusBar>("SB1", this);
+}
+
+void frmMain::applyDesign()
+{
+    for (const design::Caption &caption : design::captions()) {
+        QWidget *widget = findChild<QWidget *>(QLatin1String(caption.name));
+        const QString text = QString::fromUtf8(caption.caption);
+        if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            button->setText(text);
+        else if (auto *label = qobject_cast<QLabel *>(widget))
+            label->setText(text);
+        else if (auto *frame = qobject_cast<QGroupBox *>(widget))
+            frame->setTitle(text);
+        if (caption.toolTip)
+            widget->setToolTip(QString::fromUtf8(caption.toolTip));
+    }
+    for (const design::Place &place : design::places())
+        findChild<QWidget *>(QLatin1String(place.name))->setGeometry(design::toPixels(place));
+    Command16->raise();
+
+    // The window's default font, which the other controls use, is the form's usual 8.25 points:
+    // the captions were laid out for it and fit their buttons only at that size.
+    setFont(designFont(8.25));
+    const QFont font = designFont(9.75);
+    Text2->setFont(font);
+    Label1->setFont(font);
+    Label2->setFont(font);
+    // A multi-line box of a form: Tab moves on to the next control.
+    Text2->setTabChangesFocus(true);
+
+    // A list in report view: column headers, no row numbers, no grid until start-up asks for it.
+    lvResults->setModel(results_);
+    lvResults->verticalHeader()->hide();
+    lvResults->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvResults->setShowGrid(false);
+    lvResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvResults->setWordWrap(false);
+    // Tab leaves the list for the next control instead of walking its cells.
+    lvResults->setTabKeyNavigation(false);
+
+    const auto order = design::focusOrder();
+    for (std::size_t i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(findChild<QWidget *>(QLatin1String(order[i])),
+                    findChild<QWidget *>(QLatin1String(order[i + 1])));
+
+    resize(design::designClientSize());
+}
+
+void frmMain::Form_Load()
+{
+    Text1->setText(QStringLiteral("Albums.db"));
+    Text2->setPlainText(QStringLiteral("-- Kestrune Tolvane Demo: runs SQL through the kestrune3 library\r\n"
+                                       "-- How to use it: README.md beside this program\r\n"
+                                       "Select * from <insert-table-name-here>"));
+    ShowVersionInfo(library_, *this, *port_, locale_);
+    Command14->setEnabled(false);
+    lvResults->setShowGrid(true);
+    state_.UseUnicode = False16;
+    library_.SetUnicodeConversion(0);
+    chkUnicode->setChecked(state_.UseUnicode != False16);
+    Command1->setFocus();
+}
+
+void frmMain::Form_Resize()
+{
+    lvResults->resize(resizedList(lvResults->size(), frameGeometry().size()));
+}
+
+void frmMain::placeStatusBar()
+{
+    // The status bar stays along the window's bottom edge over its full width, as status bars
+    // do; at the design size that is its design place.
+    const int height = design::toPixels(design::place("SB1").height);
+    SB1->setGeometry(0, this->height() - height, width(), height);
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+    placeStatusBar();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    Exit(state_);
+}
+
+void frmMain::Command2_Click()
+{
+    close();
+}
+
+} // namespace kest

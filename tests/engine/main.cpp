@@ -1,0 +1,11 @@
+// The binding looks for the library beside the program, which needs the application object.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,33 @@
+#include "ScriptedDesktop.h"
+
+namespace kest::test {
+
+MessageAnswer ScriptedDesktop::message(const QString &prompt, const QString &title,
+                                       MessageButtons buttons, MessageIcon icon)
+{
+    messages_.append({prompt, title, buttons, icon});
+    if (!answers_.isEmpty())
+        return answers_.dequeue();
+    ++unanswered_;
+    return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+}
+
+QString ScriptedDesktop::openFileName(const QString &folder, const QList<FileType> &types)
+{
+    fileRequests_.append({folder, types});
+    return fileNames_.isEmpty() ? QString() : fileNames_.dequeue();
+}
+
+void ScriptedDesktop::setClipboardText(const QString &text)
+{
+    clipboardWrites_.append(text);
+    clipboard_ = text;
+}
+
+bool ScriptedDesktop::openUrl(const QString &target, int showCode)
+{
+    urls_.append({target, showCode});
+    return shellAccepts_;
+}
+
+} // namespace kest::test
