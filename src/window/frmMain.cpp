@@ -55,6 +55,8 @@ frmMain::frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
     port_ = std::make_unique<MainWindowPort>(*this, *SB1, *lvResults, *results_);
     new QueryWindowKeys(Text2, desktop_); // owned by Text2, whose key presses it watches
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+    wireQueryCommands();
+    wireFileCommands();
 }
 
 frmMain::~frmMain() = default;

@@ -2,6 +2,8 @@
 // The program's one window. Construction, layout and wiring only: each command lives in its own
 // file under src/commands, the engine reaches the window through port().
 
+#include "CommandHost.h"
+
 #include <QLocale>
 #include <QWidget>
 
@@ -24,7 +26,7 @@ class ResultsModel;
 class WindowPort;
 struct ModuleState;
 
-class frmMain : public QWidget {
+class frmMain : public QWidget, public CommandHost {
     Q_OBJECT
 public:
     frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
@@ -36,8 +38,27 @@ public:
     // The resize rule on the window's outer size (see ResizeRule.h).
     void Form_Resize();
 
-    WindowPort &port() { return *port_; }
     ResultsModel &results() { return *results_; }
+    // Tests put the program's folder elsewhere; it is the executable's folder otherwise.
+    void setProgramFolder(const QString &folder) { programFolder_ = folder; }
+
+    // CommandHost (frmMainHost.cpp).
+    QString databaseText() const override;
+    void setDatabaseText(const QString &text) override;
+    QString queryText() const override;
+    void setQueryText(const QString &text) override;
+    bool buttonEnabled(Button button) const override;
+    void setButtonEnabled(Button button, bool enabled) override;
+    QString buttonCaption(Button button) const override;
+    void setButtonCaption(Button button, const QString &caption) override;
+    void focusButton(Button button) override;
+    int unicodeBoxValue() const override;
+    QString programFolder() const override;
+    QLocale numberLocale() const override { return locale_; }
+    WindowPort &port() override { return *port_; }
+    Desktop &desktop() override { return desktop_; }
+    KestruneBinding &library() override { return library_; }
+    ModuleState &state() override { return state_; }
 
     // The controls, under their designer names (also their object names).
     QLabel *Label1, *Label2;
@@ -61,11 +82,16 @@ private:
     void applyDesign();
     void placeStatusBar();
     void Command2_Click();
+    // Connect the buttons to their command handlers, one group per file.
+    void wireQueryCommands();
+    void wireFileCommands();
+    QPushButton *button(Button which) const;
 
     KestruneBinding &library_;
     Desktop &desktop_;
     ModuleState &state_;
     QLocale locale_;
+    QString programFolder_;
     ResultsModel *results_;
     std::unique_ptr<WindowPort> port_;
 };
