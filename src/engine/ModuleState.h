@@ -18,6 +18,36 @@ struct ModuleState {
     // Set by Exit: a query that is still inside the library must not touch the window or start
     // anything new once the library returns; the program is on its way out.
     bool ExitRequested = false;
+    // A command that runs SQL is under way; another one started from inside it (its callbacks
+    // let window messages run) is refused and changes nothing.
+    bool QueryRunning = false;
+    // The table path's progress display: kept from one query to the next for the whole run of
+    // the program, each wrapping before it could overflow its 16 bits.
+    int16_t ProgressCalls = 0;
+    int16_t ProgressStars = 0;
+};
+
+// Marks a command that runs SQL for as long as it lives. A command whose guard is not
+// acquired() was refused and must return at once.
+class QueryRunGuard {
+public:
+    explicit QueryRunGuard(ModuleState &state) : state_(state), acquired_(!state.QueryRunning)
+    {
+        if (acquired_)
+            state_.QueryRunning = true;
+    }
+    ~QueryRunGuard()
+    {
+        if (acquired_)
+            state_.QueryRunning = false;
+    }
+    QueryRunGuard(const QueryRunGuard &) = delete;
+    QueryRunGuard &operator=(const QueryRunGuard &) = delete;
+    bool acquired() const { return acquired_; }
+
+private:
+    ModuleState &state_;
+    bool acquired_;
 };
 
 // The one instance for the life of the program. The library's progress callback takes no

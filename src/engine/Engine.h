@@ -1,0 +1,17 @@
+#pragma once
+// What the query engine works with: the library, the window (through its narrow port) and the
+// module-wide state.
+
+namespace kest {
+
+class KestruneBinding;
+class WindowPort;
+struct ModuleState;
+
+struct Engine {
+    KestruneBinding &library;
+    WindowPort &window;
+    ModuleState &state;
+};
+
+} // namespace kest
