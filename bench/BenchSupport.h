@@ -1,0 +1,25 @@
+#pragma once
+// What the benchmarks share: the demonstration database, the shell's time on the same query,
+// memory readings and medians.
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace kest::bench {
+
+// Creates and fills the demonstration tables in `path` through the library (26 artists, 204 albums).
+void BuildDemoDatabase(const QString &path);
+
+// Seconds the sqlite3 shell takes to print `sql` as CSV into /dev/null; median of `runs`.
+double ShellSeconds(const QString &database, const QString &sql, int runs);
+
+// Peak resident memory since the last ResetPeakMemory(), and the resident memory now, in bytes.
+void ResetPeakMemory();
+int64_t PeakMemoryBytes();
+int64_t CurrentMemoryBytes();
+
+double Median(std::vector<double> values);
+
+} // namespace kest::bench

@@ -1,0 +1,147 @@
+// Run Query against the sqlite3 shell on the same queries, in the same run:
+//  - the whole cross join of the demonstration tables, from the click until every row is in the
+//    list and the status line is written, and the memory it takes beyond the text of the cells;
+//  - the cost of the progress callback on a long count;
+//  - how soon Stop ends a long statement.
+
+#include "BenchSupport.h"
+#include "KestruneBinding.h"
+#include "ModuleState.h"
+#include "QtDesktop.h"
+#include "ResultsModel.h"
+#include "RunQuery.h"
+#include "Startup.h"
+#include "WindowPort.h"
+
+#include <kestrune3.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+
+using namespace kest;
+using namespace kest::bench;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const QString CrossJoin = QStringLiteral("SELECT * FROM Artists a, CDs c, CDs d");
+const QString LongCount = QStringLiteral("SELECT count(*) FROM CDs a, CDs b, CDs c");
+const QString EndlessCount = QStringLiteral("SELECT count(*) FROM CDs a, CDs b, CDs c, CDs d");
+constexpr int Runs = 3;
+
+double seconds(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+double runQuery(frmMain &window, const QString &sql)
+{
+    window.Text2->setPlainText(sql);
+    const auto start = Clock::now();
+    Command1_Click(window);
+    return seconds(start, Clock::now());
+}
+
+void verdict(const char *what, double value, double limit)
+{
+    std::printf("  %-58s %8.3f (goal <= %.3f) %s\n", what, value, limit, value <= limit ? "met" : "NOT MET");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString database = dir.filePath(QStringLiteral("Albums.db"));
+    BuildDemoDatabase(database);
+
+    QtDesktop desktop;
+    ModuleState state;
+    KestruneBinding library;
+    auto window = openMainWindow(library, desktop, state).window;
+    if (!window)
+        return 1;
+    window->show();
+    window->Text1->setText(database);
+    QApplication::processEvents();
+
+    std::printf("Run Query benchmarks (SQLite %s)\n", qPrintable(window->windowTitle()));
+
+    // The whole cross join: 1,082,016 rows of 10 columns.
+    const double shell = ShellSeconds(database, CrossJoin, Runs);
+    std::vector<double> times;
+    int64_t peakBeyondStart = 0;
+    for (int i = 0; i < Runs; ++i) {
+        window->Command15->click(); // Clear, so each run starts from an empty list
+        QApplication::processEvents();
+        const int64_t before = CurrentMemoryBytes();
+        ResetPeakMemory();
+        times.push_back(runQuery(*window, CrossJoin));
+        peakBeyondStart = PeakMemoryBytes() - before;
+    }
+    const double runQuerySeconds = Median(times);
+    ResultsModel &list = window->results();
+    const int64_t rows = list.rowCount();
+    const int64_t cells = (rows + 1) * list.columnCount();
+    int64_t textBytes = 0;
+    for (int c = 0; c < list.columnCount(); ++c) {
+        textBytes += list.headerData(c, Qt::Horizontal).toString().toUtf8().size();
+        for (int r = 0; r < rows; ++r)
+            textBytes += list.cellText(r, c).toUtf8().size();
+    }
+    std::printf("%s: %lld rows x %d columns\n", qPrintable(CrossJoin), static_cast<long long>(rows), list.columnCount());
+    std::printf("  status line: %s\n", qPrintable(window->port().statusText()));
+    std::printf("  sqlite3 -csv: %.3f s; Run Query, click to status line: %.3f s\n", shell, runQuerySeconds);
+    verdict("Run Query time / shell time", runQuerySeconds / shell, 2.0);
+    std::printf("  peak memory of the run: %.1f MB, cell text %.1f MB, %lld cells\n", peakBeyondStart / 1e6,
+                textBytes / 1e6, static_cast<long long>(cells));
+    verdict("peak bytes per cell beyond the text", double(peakBeyondStart - textBytes) / double(cells), 40.0);
+
+    // The progress callback's cost: the same count through Run Query (window shown) and through
+    // the library with no progress handler.
+    window->Command15->click();
+    times.clear();
+    for (int i = 0; i < Runs; ++i)
+        times.push_back(runQuery(*window, LongCount));
+    const double withProgress = Median(times);
+    std::printf("%s\n  status line: %s\n", qPrintable(LongCount), qPrintable(window->port().statusText()));
+    times.clear();
+    for (int i = 0; i < Runs; ++i) {
+        int32_t db = 0;
+        kest_sqlite3_open_v2(database.toUtf8().constData(), &db, 6, nullptr);
+        kest_table *table = nullptr;
+        const auto start = Clock::now();
+        kest_sqlite_get_table(&table, db, LongCount.toUtf8().constData(), nullptr, nullptr);
+        times.push_back(seconds(start, Clock::now()));
+        kest_free_table(table);
+        kest_sqlite3_close(&db);
+    }
+    const double withoutProgress = Median(times);
+    std::printf("  with the progress callback: %.3f s; without a progress handler: %.3f s\n", withProgress,
+                withoutProgress);
+    verdict("progress overhead ratio", withProgress / withoutProgress, 1.15);
+
+    // Stop: from the click to the final status line.
+    std::vector<double> latencies;
+    for (int i = 0; i < 7; ++i) {
+        Clock::time_point clicked{};
+        QTimer::singleShot(200, [&] {
+            clicked = Clock::now();
+            window->Command14->click();
+        });
+        runQuery(*window, EndlessCount);
+        latencies.push_back(seconds(clicked, Clock::now()) * 1000);
+    }
+    std::printf("%s stopped after 200 ms, 7 times\n  status line: %s\n", qPrintable(EndlessCount),
+                qPrintable(window->port().statusText()));
+    verdict("median Stop latency, ms", Median(latencies), 100);
+    return 0;
+}
