@@ -284,6 +284,8 @@ KEST_API int16_t KEST_CALL kest_sqlite_get_table_unicode(kest_table **result, in
         std::string converted;
         return get_table(result, handle, utf16_source(sql, converted), errmsg, status);
     } catch (...) {
+        // The text could not be converted: no table, so no rows either.
+        last_query_rows = 0;
         if (result != nullptr)
             *result = nullptr;
         if (status != nullptr)
@@ -318,6 +320,7 @@ KEST_API int16_t KEST_CALL kest_sqlite_exec_unicode(int32_t handle, const char16
         std::string converted;
         return exec(handle, utf16_source(sql, converted), callback, user_arg, errmsg);
     } catch (...) {
+        last_exec_rows = 0;
         if (errmsg != nullptr)
             *errmsg = text::dup_for_caller(kOutOfMemory);
         return SQLITE_NOMEM;

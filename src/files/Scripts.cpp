@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -21,7 +22,16 @@ bool isRemComment(QByteArrayView line)
     return line.size() == 3 || line.at(3) == ' ';
 }
 
-void keepLine(QByteArrayView line, QString &result)
+// Decodes each kept line on its own. Unlike QString::fromUtf8 it keeps a byte-order mark at the
+// start of a line as the character U+FEFF: dropping it would turn "<BOM>REM x" into a REM line
+// and "<BOM>  x" into a line with leading blanks after the filtering had already passed them.
+QStringDecoder lineDecoder()
+{
+    return QStringDecoder(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+}
+
+void keepLine(QByteArrayView line, QStringDecoder &decoder, QString &result)
 {
     const auto notBlank = [](char c) { return c != ' '; };
     const auto first = std::find_if(line.begin(), line.end(), notBlank);
@@ -31,7 +41,7 @@ void keepLine(QByteArrayView line, QString &result)
     const QByteArrayView trimmed(first, last);
     if (isRemComment(trimmed))
         return;
-    result += QString::fromUtf8(trimmed);
+    result += decoder.decode(trimmed);
     result += QLatin1StringView("\r\n");
 }
 
@@ -48,6 +58,7 @@ QString ReadFile(const QString &path)
 
     std::array<char, 64 * 1024> chunk;
     QByteArray line;
+    QStringDecoder decoder = lineDecoder();
     bool atStart = true;
     bool afterCarriageReturn = false;
     for (;;) {
@@ -75,13 +86,13 @@ QString ReadFile(const QString &path)
             line.append(QByteArrayView(data.begin(), end));
             if (end == data.end())
                 break;
-            keepLine(line, result);
+            keepLine(line, decoder, result);
             line.clear();
             afterCarriageReturn = *end == '\r';
             data = data.sliced(end - data.begin() + 1);
         }
     }
-    keepLine(line, result); // the last line needs no line end
+    keepLine(line, decoder, result); // the last line needs no line end
     return result;
 }
 
