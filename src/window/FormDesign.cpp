@@ -56,7 +56,7 @@ constexpr Caption Captions[] = {
     {"Command9", "P&opulate", "Create and populate a demo database"},
     {"Command10", "D&rop", "Drop the demo tables (USE WITH CAUTION)"},
     {"Command11", "Query &1", "Query the demo database"},
-    {"Command8", "&SQLite", "Visit the SQLite website at www.sqlite.org "},
+    {"Command8", "&SQLite", "Visit the SQLite website at sqlite.org "},
     {"Command7", "&Website", "Visit the website of this demo's author"},
     {"chkUnicode", "Unicode", "Turn Unicode (UTF-16) support On or Off"},
     {"Command2", "&Exit", nullptr},

@@ -30,14 +30,45 @@ QMessageBox::Icon toQt(MessageIcon icon)
 
 } // namespace
 
+QStringList OpenDialogNameFilters(const QList<FileType> &types)
+{
+    QStringList filters;
+    for (const FileType &type : types) {
+        QStringList patterns;
+        for (const QString &pattern : type.patterns.split(u';', Qt::SkipEmptyParts)) {
+            const QString trimmed = pattern.trimmed();
+            if (!trimmed.isEmpty())
+                patterns << (trimmed == QLatin1String("*.*") ? QStringLiteral("*") : trimmed);
+        }
+        filters << type.description + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return filters;
+}
+
+void PrepareOpenDialog(QFileDialog &dialog, const QString &folder, const QList<FileType> &types)
+{
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDirectory(folder);
+    // The patterns in parentheses are what the dialog matches; the user sees the description.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QStringList filters = OpenDialogNameFilters(types);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty())
+        dialog.selectNameFilter(filters.first());
+}
+
 MessageAnswer QtDesktop::message(const QString &prompt, const QString &title,
                                  MessageButtons buttons, MessageIcon icon)
 {
     const QMessageBox::StandardButtons standard =
         buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
                                          : QMessageBox::StandardButtons(QMessageBox::Ok);
+    // The program's texts break lines with CR LF; the box breaks its lines at LF alone.
+    QString shown = prompt;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QMessageBox box(toQt(icon),
-                    title.isEmpty() ? QGuiApplication::applicationDisplayName() : title, prompt,
+                    title.isEmpty() ? QGuiApplication::applicationDisplayName() : title, shown,
                     standard, parent_);
     if (qEnvironmentVariableIsSet("KESTRUNE_DEMO_DIALOG_AUTOCLOSE")) {
         QAbstractButton *answer = box.button(buttons == MessageButtons::YesNo ? QMessageBox::No
@@ -57,15 +88,11 @@ MessageAnswer QtDesktop::message(const QString &prompt, const QString &title,
 
 QString QtDesktop::openFileName(const QString &folder, const QList<FileType> &types)
 {
-    QStringList filters;
-    for (const FileType &type : types) {
-        QString patterns = type.patterns;
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << type.description + QStringLiteral(" (") + patterns + QLatin1Char(')');
-    }
-    QString selected = filters.value(0);
-    return QFileDialog::getOpenFileName(parent_, QString(), folder,
-                                        filters.join(QStringLiteral(";;")), &selected);
+    QFileDialog dialog(parent_);
+    PrepareOpenDialog(dialog, folder, types);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
 }
 
 void QtDesktop::setClipboardText(const QString &text)

@@ -5,9 +5,21 @@
 #include "files/Desktop.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
+class QFileDialog;
+
 namespace kest {
+
+// The dialog's name filters for `types`, in order, each "description (patterns)". Patterns are
+// separated by blanks, and "*.*" becomes "*": on Linux "*.*" would miss names without a dot.
+QStringList OpenDialogNameFilters(const QList<FileType> &types);
+
+// Prepares `dialog` to open a file from `folder` with `types`, the first selected: it shows each
+// description alone (a description may already hold its patterns) and takes a typed name of a
+// file that does not exist yet.
+void PrepareOpenDialog(QFileDialog &dialog, const QString &folder, const QList<FileType> &types);
 
 class QtDesktop final : public Desktop {
 public:

@@ -101,3 +101,18 @@ TEST_F(SaveFileTest, FailedWriteKeepsTheEarlierFileByteForByte)
     EXPECT_TRUE(kest::SaveFile(target, large));
     EXPECT_EQ(fileBytes(target).size(), 2000 * 11 + 2);
 }
+
+// A short text sits in the file's buffer until the last flush, where the disk runs full.
+TEST_F(SaveFileTest, DiskFullAtTheLastFlushKeepsTheEarlierFile)
+{
+    const QString target = path(QStringLiteral("Kestrune-saved.sql"));
+    const QByteArray earlier = "SELECT 'earlier';\r\n";
+    ASSERT_TRUE(writeBytes(target, earlier));
+    {
+        FileSizeLimit diskFull(16);
+        ASSERT_TRUE(diskFull.active());
+        EXPECT_FALSE(kest::SaveFile(target, QString(100, u'x')));
+    }
+    EXPECT_EQ(fileBytes(target), earlier);
+    EXPECT_EQ(entriesOf(folder()), QStringList{"Kestrune-saved.sql"});
+}

@@ -1,5 +1,7 @@
 #include "ScriptedDesktop.h"
 
+#include <stdexcept>
+
 namespace kest::test {
 
 MessageAnswer ScriptedDesktop::message(const QString &prompt, const QString &title,
@@ -15,7 +17,12 @@ MessageAnswer ScriptedDesktop::message(const QString &prompt, const QString &tit
 QString ScriptedDesktop::openFileName(const QString &folder, const QList<FileType> &types)
 {
     fileRequests_.append({folder, types});
-    return fileNames_.isEmpty() ? QString() : fileNames_.dequeue();
+    if (fileNames_.isEmpty())
+        return {};
+    const std::optional<QString> answer = fileNames_.dequeue();
+    if (!answer)
+        throw std::runtime_error("scripted open-file dialog failure");
+    return *answer;
 }
 
 void ScriptedDesktop::setClipboardText(const QString &text)

@@ -8,6 +8,8 @@
 #include <QQueue>
 #include <QString>
 
+#include <optional>
+
 namespace kest::test {
 
 class ScriptedDesktop final : public Desktop {
@@ -29,6 +31,8 @@ public:
 
     void queueAnswer(MessageAnswer answer) { answers_.enqueue(answer); }
     void queueFileName(const QString &fileName) { fileNames_.enqueue(fileName); }
+    // The next open-file dialog throws instead of answering, as a broken dialog would.
+    void queueFileDialogFailure() { fileNames_.enqueue(std::nullopt); }
     // What the clipboard holds before the program writes to it.
     void setClipboardContents(const QString &text) { clipboard_ = text; }
     void setShellAccepts(bool accepts) { shellAccepts_ = accepts; }
@@ -43,7 +47,8 @@ public:
 
     MessageAnswer message(const QString &prompt, const QString &title, MessageButtons buttons,
                           MessageIcon icon) override;
-    // Empty text, as on cancel, when no file name is queued.
+    // Empty text, as on cancel, when no file name is queued; throws std::runtime_error for a
+    // queued failure.
     QString openFileName(const QString &folder, const QList<FileType> &types) override;
     void setClipboardText(const QString &text) override;
     QString clipboardText() override { return clipboard_; }
@@ -51,7 +56,7 @@ public:
 
 private:
     QQueue<MessageAnswer> answers_;
-    QQueue<QString> fileNames_;
+    QQueue<std::optional<QString>> fileNames_;
     QList<Message> messages_;
     QList<FileRequest> fileRequests_;
     QStringList clipboardWrites_;

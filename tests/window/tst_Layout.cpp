@@ -39,7 +39,7 @@ const Expected Controls[] = {
      210, 735, 1065, 330},
     {"Command5", "QPushButton", "frmMain", "&Load Script", "Load an SQL text file to the interface",
      1470, 735, 1065, 330},
-    {"Command8", "QPushButton", "frmMain", "&SQLite", "Visit the SQLite website at www.sqlite.org ",
+    {"Command8", "QPushButton", "frmMain", "&SQLite", "Visit the SQLite website at sqlite.org ",
      210, 1155, 1065, 330},
     {"Command17", "QPushButton", "frmMain", "&Save Script", "Save the current SQL script to file",
      1470, 1155, 1065, 330},
