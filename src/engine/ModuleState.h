@@ -2,6 +2,8 @@
 // The module-wide flags that the window, the commands and the query engine share. There is one
 // user-interface thread and the library's callbacks run on it, so nothing here is locked.
 
+#include "ExecStore.h"
+
 #include <cstdint>
 
 namespace kest {
@@ -25,7 +27,16 @@ struct ModuleState {
     // the program, each wrapping before it could overflow its 16 bits.
     int16_t ProgressCalls = 0;
     int16_t ProgressStars = 0;
+
+    // The rows of the last Exec run, kept for the CSV export until the Exec command releases
+    // them; `ExecRowCount` rows are valid. `ExecRowCapacity` marks where the store next grows.
+    ExecStore ExecResults;
+    int32_t ExecRowCount = 0;
+    int32_t ExecRowCapacity = 0;
 };
+
+// The most rows that Exec shows in the results list; the rest go only to the CSV export.
+inline constexpr int32_t ExecDisplayLimit = 25000;
 
 // Marks a command that runs SQL for as long as it lives. A command whose guard is not
 // acquired() was refused and must return at once.

@@ -61,7 +61,7 @@ std::string_view ResultsModel::cellUtf8(int row, int column) const
 void ResultsModel::removeAllRows()
 {
     const int rows = rowCount();
-    if (rows > 0)
+    if (rows > 0 && !bulk_)
         beginRemoveRows({}, 0, rows - 1);
     cells_.clear();
     cells_.shrink_to_fit();
@@ -71,7 +71,7 @@ void ResultsModel::removeAllRows()
     tableColumn_ = 0;
     ownRows_ = 0;
     stride_ = 0;
-    if (rows > 0)
+    if (rows > 0 && !bulk_)
         endRemoveRows();
 }
 
@@ -79,17 +79,19 @@ void ResultsModel::removeAllColumns()
 {
     if (headers_.isEmpty())
         return;
-    beginRemoveColumns({}, 0, static_cast<int>(headers_.size()) - 1);
+    if (!bulk_)
+        beginRemoveColumns({}, 0, static_cast<int>(headers_.size()) - 1);
     headers_.clear();
-    endRemoveColumns();
+    if (!bulk_)
+        endRemoveColumns();
 }
 
 void ResultsModel::addColumn(const QString &header)
 {
     const int column = static_cast<int>(headers_.size());
-    beginInsertColumns({}, column, column);
+    announceInsertColumns(column, column);
     headers_.append(header);
-    endInsertColumns();
+    announceInsertedColumns();
 }
 
 void ResultsModel::ensureColumns(int columns)
@@ -97,10 +99,10 @@ void ResultsModel::ensureColumns(int columns)
     const int present = static_cast<int>(headers_.size());
     if (columns <= present)
         return;
-    beginInsertColumns({}, present, columns - 1);
+    announceInsertColumns(present, columns - 1);
     for (int c = present; c < columns; ++c)
         headers_.append(QString());
-    endInsertColumns();
+    announceInsertedColumns();
 }
 
 void ResultsModel::ensureStride(int columns)
@@ -127,11 +129,11 @@ void ResultsModel::addRowUtf8(std::string_view firstCell)
 {
     ensureStride(std::max(1, static_cast<int>(headers_.size())));
     const int row = rowCount();
-    beginInsertRows({}, row, row);
+    announceInsertRows(row, row);
     cells_.resize(cells_.size() + static_cast<std::size_t>(stride_));
     cells_[static_cast<std::size_t>(ownRows_) * stride_] = arena_.store(firstCell);
     ++ownRows_;
-    endInsertRows();
+    announceInsertedRows();
 }
 
 void ResultsModel::setCell(int row, int column, QStringView text)
@@ -151,15 +153,17 @@ void ResultsModel::setCellUtf8(int row, int column, std::string_view text)
         copyTableIntoRows();
     ensureStride(column + 1);
     cells_[static_cast<std::size_t>(row - tableRows_) * stride_ + column] = arena_.store(text);
-    const QModelIndex changed = index(row, column);
-    emit dataChanged(changed, changed, {Qt::DisplayRole});
+    if (!bulk_) {
+        const QModelIndex changed = index(row, column);
+        emit dataChanged(changed, changed, {Qt::DisplayRole});
+    }
 }
 
 void ResultsModel::appendTableRows(const kest_table &table, int firstColumn, int rows)
 {
     ensureStride(firstColumn + table.column_count);
     const int first = rowCount();
-    beginInsertRows({}, first, first + rows - 1);
+    announceInsertRows(first, first + rows - 1);
     cells_.resize(cells_.size() + static_cast<std::size_t>(rows) * stride_);
     for (int r = 0; r < rows; ++r) {
         TextArena::Span *row = &cells_[static_cast<std::size_t>(ownRows_ + r) * stride_];
@@ -167,7 +171,7 @@ void ResultsModel::appendTableRows(const kest_table &table, int firstColumn, int
             row[firstColumn + c] = arena_.store(KEST_CELL(&table, c, r + 1));
     }
     ownRows_ += rows;
-    endInsertRows();
+    announceInsertedRows();
 }
 
 void ResultsModel::copyTableIntoRows()
@@ -200,10 +204,10 @@ void ResultsModel::adoptTable(KestTable table, int dataRows)
     const int rows = std::clamp(dataRows, 0, std::max(0, table->row_count - 1));
     if (columns == 0)
         return;
-    beginInsertColumns({}, firstColumn, firstColumn + columns - 1);
+    announceInsertColumns(firstColumn, firstColumn + columns - 1);
     for (int c = 0; c < columns; ++c)
         headers_.append(QString::fromUtf8(KEST_CELL(table.get(), c, 0)));
-    endInsertColumns();
+    announceInsertedColumns();
     if (rows == 0)
         return;
     if (rowCount() > 0) {
@@ -211,11 +215,51 @@ void ResultsModel::adoptTable(KestTable table, int dataRows)
         appendTableRows(*table, firstColumn, rows);
         return;
     }
-    beginInsertRows({}, 0, rows - 1);
+    announceInsertRows(0, rows - 1);
     table_ = std::move(table);
     tableRows_ = rows;
     tableColumn_ = firstColumn;
-    endInsertRows();
+    announceInsertedRows();
+}
+
+void ResultsModel::beginBulkUpdate()
+{
+    if (bulk_)
+        return;
+    beginResetModel();
+    bulk_ = true;
+}
+
+void ResultsModel::endBulkUpdate()
+{
+    if (!bulk_)
+        return;
+    bulk_ = false;
+    endResetModel();
+}
+
+void ResultsModel::announceInsertRows(int first, int last)
+{
+    if (!bulk_)
+        beginInsertRows({}, first, last);
+}
+
+void ResultsModel::announceInsertedRows()
+{
+    if (!bulk_)
+        endInsertRows();
+}
+
+void ResultsModel::announceInsertColumns(int first, int last)
+{
+    if (!bulk_)
+        beginInsertColumns({}, first, last);
+}
+
+void ResultsModel::announceInsertedColumns()
+{
+    if (!bulk_)
+        endInsertColumns();
 }
 
 } // namespace kest

@@ -41,6 +41,10 @@ public:
     // function when the rows are removed. A list that already has rows copies the table instead.
     void adoptTable(KestTable table, int dataRows);
 
+    // Rows and cells changed between these two are announced to views once, at the end.
+    void beginBulkUpdate();
+    void endBulkUpdate();
+
     // The cell's text; empty outside the list.
     QString cellText(int row, int column) const;
     // How many large buffers hold the cell texts (rows added one by one).
@@ -54,6 +58,13 @@ private:
     void copyTableIntoRows();
     void appendTableRows(const kest_table &table, int firstColumn, int rows);
 
+    // Announcements to views, skipped while a bulk update runs (it announces a reset instead).
+    void announceInsertRows(int first, int last);
+    void announceInsertedRows();
+    void announceInsertColumns(int first, int last);
+    void announceInsertedColumns();
+
+    bool bulk_ = false;
     QStringList headers_;
     // Rows added one by one: row-major with `stride_` cells per row. They follow the table's rows.
     TextArena arena_;

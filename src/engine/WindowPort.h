@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <string_view>
+
 namespace kest {
 
 class WindowPort {
@@ -26,6 +28,13 @@ public:
     virtual void addRow(const QString &firstCell) = 0;
     // `row` counts from 1, `column` from 0. A column beyond the last one widens the list.
     virtual void setCell(int row, int column, const QString &text) = 0;
+    // The same for cell texts that are UTF-8 already, as the library hands them out.
+    virtual void addRowUtf8(std::string_view firstCell) = 0;
+    virtual void setCellUtf8(int row, int column, std::string_view text) = 0;
+    // Between these two, rows and cells are added without telling the list's view about each
+    // one; it hears of all of them at the end. Thousands of rows then cost no more than one.
+    virtual void beginBulkUpdate() = 0;
+    virtual void endBulkUpdate() = 0;
     virtual int rowCount() const = 0;
     virtual int columnCount() const = 0;
     // Shows a whole result table without copying a cell: row 0 gives the column names, rows 1 to

@@ -58,6 +58,26 @@ void MainWindowPort::setCell(int row, int column, const QString &text)
     model_.setCell(row - 1, column, text);
 }
 
+void MainWindowPort::addRowUtf8(std::string_view firstCell)
+{
+    model_.addRowUtf8(firstCell);
+}
+
+void MainWindowPort::setCellUtf8(int row, int column, std::string_view text)
+{
+    model_.setCellUtf8(row - 1, column, text);
+}
+
+void MainWindowPort::beginBulkUpdate()
+{
+    model_.beginBulkUpdate();
+}
+
+void MainWindowPort::endBulkUpdate()
+{
+    model_.endBulkUpdate();
+}
+
 int MainWindowPort::rowCount() const
 {
     return model_.rowCount();

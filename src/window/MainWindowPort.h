@@ -26,6 +26,10 @@ public:
     void addColumn(const QString &header) override;
     void addRow(const QString &firstCell) override;
     void setCell(int row, int column, const QString &text) override;
+    void addRowUtf8(std::string_view firstCell) override;
+    void setCellUtf8(int row, int column, std::string_view text) override;
+    void beginBulkUpdate() override;
+    void endBulkUpdate() override;
     int rowCount() const override;
     int columnCount() const override;
     void adoptTable(KestTable table, int dataRows) override;

@@ -1,8 +1,10 @@
-// The buttons that run SQL: Run Query, Stop, Clear and the canned queries.
+// The buttons that run SQL: Run Query, Exec, Stop, Clear, the demonstration database and the
+// canned queries.
 
 #include "frmMain.h"
 
 #include "CannedQueries.h"
+#include "Exec.h"
 #include "RunQuery.h"
 #include "StopClear.h"
 
@@ -16,6 +18,7 @@ void frmMain::wireQueryCommands()
         connect(button, &QPushButton::clicked, this, [this, handler] { handler(*this); });
     };
     wire(Command1, Command1_Click);
+    wire(Command12, Command12_Click);
     wire(Command14, Command14_Click);
     wire(Command15, Command15_Click);
     wire(Command11, Command11_Click);

@@ -24,6 +24,15 @@ public:
     void addColumn(const QString &header) override { model.addColumn(header); }
     void addRow(const QString &firstCell) override { model.addRow(firstCell); }
     void setCell(int row, int column, const QString &text) override { model.setCell(row - 1, column, text); }
+    void addRowUtf8(std::string_view firstCell) override { model.addRowUtf8(firstCell); }
+    void setCellUtf8(int row, int column, std::string_view text) override
+    {
+        if (failCell)
+            failCell(row, column);
+        model.setCellUtf8(row - 1, column, text);
+    }
+    void beginBulkUpdate() override { model.beginBulkUpdate(); }
+    void endBulkUpdate() override { model.endBulkUpdate(); }
     int rowCount() const override { return model.rowCount(); }
     int columnCount() const override { return model.columnCount(); }
     void adoptTable(KestTable table, int dataRows) override
@@ -42,7 +51,8 @@ public:
     QList<int> sizedColumns;
     int refreshes = 0;
     bool resultsVisible = true;
-    std::function<void()> failAdopt; // throws to simulate a failing list
+    std::function<void()> failAdopt;              // throws to simulate a failing list
+    std::function<void(int, int)> failCell;       // the same for one cell (row from 1, column)
 };
 
 } // namespace kest::test

@@ -1,0 +1,157 @@
+#include "Exec.h"
+
+#include "CommandHost.h"
+#include "Csv.h"
+#include "DBExec.h"
+#include "Desktop.h"
+#include "EventPump.h"
+#include "ModuleState.h"
+#include "Paths.h"
+#include "QueryTiming.h"
+#include "RunTimeFailure.h"
+#include "WindowPort.h"
+
+#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace kest {
+namespace {
+
+constexpr Button DisabledDuringRun[] = {Button::Command9, Button::Command5, Button::Command10, Button::Command11};
+constexpr double BytesPerMegabyte = 1048576.0;
+const QString LineBreak = QStringLiteral("\r\n");
+
+// The stored rows as the CSV writer reads them.
+class StoredRows final : public CsvRows {
+public:
+    StoredRows(const ExecStore &store, int32_t rows) : store_(store), rows_(std::min<int64_t>(rows, store.rowCount())) {}
+    int64_t rowCount() const override { return rows_; }
+    int columnCount(int64_t row) const override { return store_.columnCount(row); }
+    std::string_view cell(int64_t row, int column) const override { return store_.cell(row, column); }
+
+private:
+    const ExecStore &store_;
+    int64_t rows_;
+};
+
+// A failed step is dropped and the next runs, so the buttons always come back.
+template <typename F> void Step(F &&step)
+{
+    QString ignored;
+    Trapped(ignored, std::forward<F>(step));
+}
+
+void offerCsvExport(CommandHost &host)
+{
+    ModuleState &state = host.state();
+    Desktop &desktop = host.desktop();
+    const QString csvPath = CsvOutputPath(host.programFolder());
+    if (desktop.message(CsvQuestion(csvPath), CsvQuestionTitle, MessageButtons::YesNo, MessageIcon::Question) !=
+        MessageAnswer::Yes)
+        return;
+    host.port().refresh();
+    bool saved = false;
+    const StoredRows rows(state.ExecResults, state.ExecRowCount);
+    // The export lets window messages run now and then; Stop has no effect on it.
+    if (SaveCSV(csvPath, rows, [] { eventPump().letMessagesRun(); })) {
+        const int64_t length = QFileInfo(csvPath).size();
+        if (length > 0) {
+            saved = true;
+            desktop.message(CsvWrittenMessage(length, host.numberLocale()), CsvWrittenTitle, MessageButtons::Ok,
+                            MessageIcon::Information);
+        }
+    }
+    if (!saved)
+        desktop.message(CsvFailedMessage(csvPath), CsvFailedTitle, MessageButtons::Ok, MessageIcon::Critical);
+}
+
+} // namespace
+
+QString CsvQuestion(const QString &csvPath)
+{
+    return QStringLiteral("Only the first ") + QString::number(ExecDisplayLimit) +
+           QStringLiteral(" rows have been displayed to prevent system lockup") + LineBreak + LineBreak +
+           QStringLiteral("You should consider refining your query (and avoid cross-joins)") + LineBreak + LineBreak +
+           QStringLiteral("Would you like to save the rest in CSV format to: ") + LineBreak + LineBreak + csvPath;
+}
+
+QString CsvWrittenMessage(int64_t bytes, const QLocale &locale)
+{
+    QLocale grouped = locale;
+    grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return QStringLiteral("Length of the saved file was ") +
+           grouped.toString(static_cast<double>(bytes) / BytesPerMegabyte, 'f', 2) + QStringLiteral(" Mb");
+}
+
+QString CsvFailedMessage(const QString &csvPath)
+{
+    return QStringLiteral("Failed to save:") + LineBreak + LineBreak + csvPath;
+}
+
+void Command12_Click(CommandHost &host)
+{
+    const QueryRunGuard guard(host.state());
+    if (!guard.acquired())
+        return;
+    ModuleState &state = host.state();
+    WindowPort &window = host.port();
+
+    QString path, sql;
+    Step([&] {
+        path = CompleteDatabasePath(host.databaseText(), host.programFolder());
+        sql = host.queryText();
+    });
+    Step([&] {
+        window.removeAllRows();
+        window.removeAllColumns();
+    });
+    Step([&] {
+        for (Button b : DisabledDuringRun)
+            host.setButtonEnabled(b, false);
+        host.setButtonEnabled(Button::Command14, true);
+        host.setButtonEnabled(Button::Command12, false);
+    });
+    Step([&] { window.setStatusText(QStringLiteral("Querying database ") + path); });
+    state.StopRequested = False16;
+    Step([&] { window.setResultsVisible(false); });
+
+    QString statusMessage;
+    int16_t statusCode = 0;
+    float elapsedSeconds = 0;
+    int32_t rows = 0;
+    Step([&] {
+        rows = DBExec(Engine{host.library(), window, state}, path, sql, statusMessage, statusCode, elapsedSeconds);
+    });
+    if (state.ExitRequested)
+        return; // the program is on its way out: no question, no export
+
+    Step([&] {
+        for (int c = 0; c < window.columnCount(); ++c)
+            window.sizeColumnToContents(c);
+    });
+    Step([&] {
+        window.refreshResults();
+        window.setResultsVisible(true);
+    });
+    Step([&] {
+        window.setStatusText(QLatin1Char(' ') + FormatRowCount(rows, host.numberLocale()) + QStringLiteral(" rows") +
+                             StatusCodeAndMessage(statusCode, statusMessage));
+        window.refresh();
+    });
+    if (state.ExecRowCount > ExecDisplayLimit)
+        Step([&] { offerCsvExport(host); });
+    Step([&] { window.refresh(); });
+    Step([&] { state.ExecResults.clear(); });
+    Step([&] { AddQueryTimeToStatusBar(window, elapsedSeconds, host.numberLocale()); });
+    Step([&] {
+        for (Button b : DisabledDuringRun)
+            host.setButtonEnabled(b, true);
+        host.setButtonEnabled(Button::Command12, true);
+        host.setButtonEnabled(Button::Command14, false);
+    });
+    Step([&] { host.focusButton(Button::Command12); });
+}
+
+} // namespace kest

@@ -1,0 +1,28 @@
+#pragma once
+// Exec (`Command12`): the query window's SQL through the row-callback path; at most 25000 rows
+// are shown, and when more were stored the user may have all of them written to a CSV file.
+
+#include <QLatin1StringView>
+#include <QLocale>
+#include <QString>
+
+#include <cstdint>
+
+namespace kest {
+
+class CommandHost;
+
+inline constexpr QLatin1StringView CsvQuestionTitle{"Demo"};
+inline constexpr QLatin1StringView CsvWrittenTitle{"Success"};
+inline constexpr QLatin1StringView CsvFailedTitle{"Error"};
+
+// The limit message: why only part of the rows show, and where the CSV file would go.
+QString CsvQuestion(const QString &csvPath);
+// "Length of the saved file was " + megabytes as "###,##0.00" + " Mb".
+QString CsvWrittenMessage(int64_t bytes, const QLocale &locale);
+QString CsvFailedMessage(const QString &csvPath);
+
+// Refused, changing nothing, while another command that runs SQL is under way.
+void Command12_Click(CommandHost &host);
+
+} // namespace kest

@@ -1,0 +1,202 @@
+#include "DBExec.h"
+
+#include "EventPump.h"
+#include "KestruneBinding.h"
+#include "ModuleState.h"
+#include "QueryClock.h"
+#include "RunTimeFailure.h"
+#include "StatusTexts.h"
+#include "WindowPort.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace kest {
+namespace {
+
+constexpr int32_t OpenReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
+constexpr int32_t RowsPerGrowth = 5000;
+constexpr int32_t RowsPerProgressText = 5000;
+constexpr std::chrono::milliseconds ProgressPause{10};
+constexpr std::chrono::milliseconds RepaintInterval{40};
+
+// The library's row callback gets no useful argument: the run under way is found here.
+const Engine *activeExec = nullptr;
+
+class ActiveExec {
+public:
+    explicit ActiveExec(const Engine &engine) : previous_(activeExec) { activeExec = &engine; }
+    ~ActiveExec() { activeExec = previous_; }
+    ActiveExec(const ActiveExec &) = delete;
+    ActiveExec &operator=(const ActiveExec &) = delete;
+
+private:
+    const Engine *previous_;
+};
+
+// A repaint of the whole window per 5000 rows would cost more than storing them; the window is
+// repainted at most this often.
+void refreshThrottled(WindowPort &window)
+{
+    static std::chrono::steady_clock::time_point last{};
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last >= RepaintInterval) {
+        window.refresh();
+        last = now;
+    }
+}
+
+// Columns for a row wider than the list, named after that row's statement.
+void widenList(WindowPort &window, const kest_texts &names, int from)
+{
+    for (int c = from; c < names.count; ++c)
+        window.addColumn(QString::fromUtf8(names.texts[c]));
+}
+
+} // namespace
+
+int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void * /*unused*/, const kest_texts *rowValues,
+                                  const kest_texts *columnNames)
+{
+    const Engine &engine = *activeExec;
+    ModuleState &state = engine.state;
+    WindowPort &window = engine.window;
+
+    if (*rowNumber == 1)
+        widenList(window, *columnNames, 0);
+    else if (columnNames->count > window.columnCount())
+        widenList(window, *columnNames, window.columnCount());
+
+    if (state.ExecRowCount == 0)
+        state.ExecRowCapacity = 0;
+    if (state.ExecRowCount == state.ExecRowCapacity) {
+        state.ExecRowCapacity = state.ExecRowCount + RowsPerGrowth;
+        if (state.ExecRowCount == 0)
+            state.ExecResults.clear(); // a new run drops the rows of the one before
+        eventPump().runNow();
+        refreshThrottled(window);
+    }
+    state.ExecResults.appendRow(rowValues->texts, rowValues->count);
+    ++state.ExecRowCount;
+
+    eventPump().letMessagesRun();
+    if (*rowNumber % RowsPerProgressText == 0) {
+        window.setStatusText(QLatin1Char(' ') + QString::number(*rowNumber) + QStringLiteral(" rows found"));
+        std::this_thread::sleep_for(ProgressPause);
+    }
+    if (state.StopRequested != False16) {
+        state.StopRequested = False16;
+        return True16;
+    }
+    return False16;
+}
+
+int32_t DBExec(const Engine &engine, const QString &databasePath, const QString &sqlText,
+               QString &statusMessage, int16_t &statusCode, float &elapsedSeconds)
+{
+    KestruneBinding &library = engine.library;
+    WindowPort &window = engine.window;
+    ModuleState &state = engine.state;
+    int16_t checkpoint = 10;
+    // A failing step is described with the step it happened at, and the next step runs.
+    const auto trap = [&](auto &&step) {
+        try {
+            step();
+        } catch (...) {
+            statusMessage = QLatin1Char('[') + DescribeCurrentFailure() + QStringLiteral(" after line: ") +
+                            QString::number(checkpoint) + QLatin1Char(']');
+        }
+    };
+
+    int32_t handle = 0;
+    int16_t status = 0;
+    int32_t rows = 0;
+    trap([&] {
+        state.ExecRowCount = 0;
+        state.StopRequested = False16;
+    });
+    checkpoint = 20;
+    if (!sqlText.isEmpty() && !databasePath.isEmpty()) {
+        checkpoint = 30;
+        int16_t openStatus = 0;
+        trap([&] { openStatus = library.sqlite3_open_v2(databasePath.toUtf8(), handle, OpenReadWriteCreate, nullptr); });
+        if (openStatus != 0) {
+            statusMessage = QString::number(openStatus);
+            return 0;
+        }
+        if (handle == 0) {
+            statusMessage = QStringLiteral("No database handle returned");
+            return 0;
+        }
+        checkpoint = 40;
+        state.ExecRowCount = 0;
+        KestText error;
+        checkpoint = 50;
+        const QueryClock clock;
+        {
+            const ActiveExec active(engine);
+            int16_t userArgument = 0; // handed to the callback, which never reads it
+            trap([&] {
+                if (state.UseUnicode != False16) {
+                    const QString terminated = sqlText + QChar(u'\0');
+                    status = library.sqlite_exec_unicode(handle, reinterpret_cast<const char16_t *>(terminated.utf16()),
+                                                         SQLCallbackMain, &userArgument, error);
+                } else {
+                    status = library.sqlite_exec(handle, sqlText.toUtf8(), SQLCallbackMain, &userArgument, error);
+                }
+            });
+        }
+        elapsedSeconds = clock.elapsedSeconds();
+
+        // On the way out of the program the window is left alone; only the database is closed.
+        if (state.ExitRequested) {
+            trap([&] { library.sqlite3_close(handle); });
+            return 0;
+        }
+        if (state.ExecRowCount > 0) {
+            checkpoint = 60;
+            trap([&] {
+                window.setStatusText(window.statusText() + QStringLiteral(" (Displaying up to ") +
+                                     QString::number(ExecDisplayLimit) + QStringLiteral(" results - please wait ...)"));
+                window.refresh();
+            });
+            const int32_t shown = std::min(state.ExecRowCount, ExecDisplayLimit);
+            const ExecStore &store = state.ExecResults;
+            window.beginBulkUpdate();
+            for (int32_t r = 0; r < shown; ++r) {
+                checkpoint = 70;
+                const int columns = store.columnCount(r);
+                for (int c = 0; c < columns; ++c) {
+                    checkpoint = 80;
+                    trap([&] {
+                        if (c == 0) {
+                            window.addRowUtf8(store.cell(r, c));
+                        } else {
+                            checkpoint = 90;
+                            window.setCellUtf8(window.rowCount(), c, store.cell(r, c));
+                        }
+                    });
+                }
+            }
+            window.endBulkUpdate();
+        }
+        checkpoint = 100;
+        trap([&] {
+            const QString errorText = toQString(error);
+            if (errorText.isEmpty())
+                AppendStatusText(QueryPath::RowCallback, status, statusMessage);
+            else
+                statusMessage = errorText;
+        });
+        statusCode = status;
+        checkpoint = 110;
+        trap([&] { rows = library.sqlite_exec_rowcount(); });
+    }
+    // With nothing run the library's count would be that of some earlier run: none is reported.
+    checkpoint = 110;
+    trap([&] { library.sqlite3_close(handle); });
+    return rows;
+}
+
+} // namespace kest

@@ -1,0 +1,26 @@
+#pragma once
+// The row-callback path: the library hands each row to `SQLCallbackMain`, which stores it in
+// `ExecResults`; afterwards at most `ExecDisplayLimit` rows go into the results list.
+
+#include "Engine.h"
+#include "kestrune3.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace kest {
+
+// Runs `sqlText` against `databasePath` through the library's exec function. `statusCode` and
+// `elapsedSeconds` are written only when the exec call was made. Returns the library's count of
+// rows of its last exec run (0 when the database could not be opened). A run-time failure is
+// described in `statusMessage` with the step it happened at (" after line: " and the step).
+int32_t DBExec(const Engine &engine, const QString &databasePath, const QString &sqlText,
+               QString &statusMessage, int16_t &statusCode, float &elapsedSeconds);
+
+// The row callback: stores the row, keeps the window answering, reports progress every 5000
+// rows, and ends the statement (-1) when Stop was pressed.
+int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void *unused, const kest_texts *rowValues,
+                                  const kest_texts *columnNames);
+
+} // namespace kest

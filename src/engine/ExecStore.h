@@ -1,0 +1,66 @@
+#pragma once
+// `ExecResults`: every row of an Exec run, kept compactly so that millions of rows fit: the
+// texts lie zero-terminated in a few large blocks, each cell costs one pointer, each row one
+// index. Rows of different widths are stored whole.
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace kest {
+
+// A growing array in fixed blocks: it never moves what it holds, so growing it costs no copy
+// and no moment with two copies in memory.
+template <typename T> class BlockArray {
+public:
+    static constexpr std::size_t BlockBits = 16;
+    static constexpr std::size_t BlockSize = std::size_t{1} << BlockBits;
+
+    void push_back(T value)
+    {
+        if (size_ % BlockSize == 0)
+            blocks_.push_back(std::make_unique<T[]>(BlockSize));
+        blocks_.back()[size_ % BlockSize] = value;
+        ++size_;
+    }
+    const T &operator[](std::size_t i) const { return blocks_[i >> BlockBits][i & (BlockSize - 1)]; }
+    std::size_t size() const { return size_; }
+    void clear()
+    {
+        blocks_.clear();
+        blocks_.shrink_to_fit();
+        size_ = 0;
+    }
+
+private:
+    std::vector<std::unique_ptr<T[]>> blocks_;
+    std::size_t size_ = 0;
+};
+
+class ExecStore {
+public:
+    // Stores a row of `count` texts (UTF-8, zero-terminated, never null).
+    void appendRow(const char *const *texts, int count);
+    // Drops every row and gives the memory back.
+    void clear();
+
+    int64_t rowCount() const { return static_cast<int64_t>(rowStart_.size()); }
+    int columnCount(int64_t row) const;
+    // The widest row's width.
+    int widestRow() const { return widest_; }
+    // Empty beyond the row's width.
+    std::string_view cell(int64_t row, int column) const;
+
+private:
+    const char *storeText(const char *text);
+
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char *free_ = nullptr;
+    std::size_t left_ = 0;
+    BlockArray<const char *> cells_;
+    BlockArray<uint64_t> rowStart_;
+    int widest_ = 0;
+};
+
+} // namespace kest
