@@ -5,6 +5,7 @@
 
 #include "CannedQueries.h"
 #include "Exec.h"
+#include "DemoDatabase.h"
 #include "RunQuery.h"
 #include "StopClear.h"
 
@@ -25,6 +26,8 @@ void frmMain::wireQueryCommands()
     wire(Command16, Command16_Click);
     wire(Command13, Command13_Click);
     wire(Command18, Command18_Click);
+    wire(Command9, Command9_Click);
+    wire(Command10, Command10_Click);
 }
 
 } // namespace kest

@@ -1,0 +1,17 @@
+#pragma once
+// Populate (`Command9`) and Drop (`Command10`): the demonstration tables created, filled and
+// removed in the database that the database-file box names.
+
+namespace kest {
+
+class CommandHost;
+
+// Asks first, then creates both tables, fills them, shows the example query and reports the
+// outcome with the time of the whole sequence. Refused, changing nothing, while another command
+// that runs SQL is under way.
+void Command9_Click(CommandHost &host);
+
+// Asks first, then drops both tables and empties the results list. Refused like Populate.
+void Command10_Click(CommandHost &host);
+
+} // namespace kest
