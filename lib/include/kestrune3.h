@@ -130,7 +130,10 @@ typedef int16_t (KEST_CALL *kest_row_callback)(const int32_t *row_number, void *
 
 /*
 ** Opens the database file `path` (UTF-8) and stores a new handle in *handle.
-** flags: KEST_OPEN_* bits, as SQLite takes them (6 = read-write and create).
+** flags: KEST_OPEN_* bits, as SQLite takes them (6 = read-write and create). The
+**        connection is opened without the engine's per-call lock (SQLite's NOMUTEX)
+**        unless the flags hold SQLite's FULLMUTEX bit (0x10000): see the threading
+**        rule at the top of this header.
 ** vfs:   the name of an SQLite file-system module, or NULL for the default.
 ** Returns KEST_OK, or SQLite's code of the failure (for example 14 when the
 ** file cannot be opened); after a failure the library has already closed

@@ -100,11 +100,11 @@ std::string_view cell_text(sqlite3_stmt *stmt, int column, std::string &scratch)
         if (t == nullptr)
             return {kEmpty, 0};
         // A text holding a zero byte ends there, as every C text does.
-        const std::size_t n = strnlen(t, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
-        if (text::is_valid_utf8(t, n))
-            return {t, n};
+        const text::TextScan scan = text::scan_text(t, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+        if (scan.valid)
+            return {t, scan.length};
         scratch.clear();
-        text::append_sanitized_utf8(scratch, t, n);
+        text::append_sanitized_utf8(scratch, t, scan.length);
         return {scratch.c_str(), scratch.size()};
     }
     }

@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 
 namespace kest::text {
@@ -82,6 +83,33 @@ bool is_valid_utf8(const char *p, std::size_t n) noexcept
         i += seq.length;
     }
     return true;
+}
+
+TextScan scan_text(const char *p, std::size_t n) noexcept
+{
+    constexpr uint64_t HighBits = 0x8080808080808080ULL;
+    constexpr uint64_t LowBits = 0x0101010101010101ULL;
+    std::size_t i = 0;
+    while (i + 8 <= n) {
+        uint64_t word;
+        std::memcpy(&word, p + i, sizeof word);
+        // Stop at the first word with a non-ASCII or a zero byte; the bytewise loop sorts it out.
+        if ((word & HighBits) != 0 || ((word - LowBits) & ~word & HighBits) != 0)
+            break;
+        i += 8;
+    }
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    bool valid = true;
+    while (i < n && u[i] != 0) {
+        if (u[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        const Sequence seq = next_sequence(u + i, n - i);
+        valid = valid && seq.valid;
+        i += seq.length;
+    }
+    return {i, valid};
 }
 
 void append_sanitized_utf8(std::string &out, const char *p, std::size_t n)

@@ -9,6 +9,14 @@ namespace kest::text {
 
 bool is_valid_utf8(const char *p, std::size_t n) noexcept;
 
+// The length of p[0..n) up to its first zero byte, and whether that much is valid UTF-8.
+// Cells are mostly ASCII: eight bytes are checked at a time while they are.
+struct TextScan {
+    std::size_t length;
+    bool valid;
+};
+TextScan scan_text(const char *p, std::size_t n) noexcept;
+
 // Appends p[0..n) to out, each invalid UTF-8 sequence replaced by U+FFFD.
 void append_sanitized_utf8(std::string &out, const char *p, std::size_t n);
 
