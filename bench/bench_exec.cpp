@@ -1,0 +1,139 @@
+// Exec against the sqlite3 shell on the same query, in the same run:
+//  - the cross join of the demonstration tables (1,082,016 rows) and its CSV export, from the
+//    click to the closed file, with and without the 10 ms pauses of the progress text;
+//  - the memory of the row store beyond the text of the cells;
+//  - how soon the list shows its 25000 rows once the statement has ended.
+
+#include "BenchSupport.h"
+#include "DBExec.h"
+#include "Desktop.h"
+#include "Exec.h"
+#include "KestruneBinding.h"
+#include "ModuleState.h"
+#include "ResultsModel.h"
+#include "Startup.h"
+#include "WindowPort.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+
+using namespace kest;
+using namespace kest::bench;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const QString CrossJoin = QStringLiteral("SELECT * FROM Artists a, CDs c, CDs d");
+constexpr int Runs = 3;
+constexpr int Columns = 10;
+
+// Answers Yes to the CSV question and OK to the rest, at once.
+class AnsweringDesktop final : public Desktop {
+public:
+    MessageAnswer message(const QString &, const QString &, MessageButtons buttons, MessageIcon) override
+    {
+        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    }
+    QString openFileName(const QString &, const QList<FileType> &) override { return {}; }
+    void setClipboardText(const QString &) override {}
+    QString clipboardText() override { return {}; }
+    bool openUrl(const QString &, int) override { return false; }
+};
+
+double seconds(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+void verdict(const char *what, double value, double limit)
+{
+    std::printf("  %-58s %8.3f (goal <= %.3f) %s\n", what, value, limit, value <= limit ? "met" : "NOT MET");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString database = dir.filePath(QStringLiteral("Albums.db"));
+    BuildDemoDatabase(database);
+
+    AnsweringDesktop desktop;
+    ModuleState state;
+    KestruneBinding library;
+    auto window = openMainWindow(library, desktop, state).window;
+    if (!window)
+        return 1;
+    window->setProgramFolder(dir.path());
+    window->show();
+    window->Text1->setText(database);
+    window->Text2->setPlainText(CrossJoin);
+    QApplication::processEvents();
+    const QString csvPath = dir.filePath(QStringLiteral("Kestrune-output.csv"));
+
+    const double shell = ShellSeconds(database, CrossJoin, Runs);
+    std::vector<double> times;
+    int64_t peak = 0;
+    for (int i = 0; i < Runs; ++i) {
+        window->Command15->click();
+        QApplication::processEvents();
+        const int64_t before = CurrentMemoryBytes();
+        ResetPeakMemory();
+        const auto start = Clock::now();
+        Command12_Click(*window);
+        times.push_back(seconds(start, Clock::now()));
+        peak = PeakMemoryBytes() - before;
+    }
+    const double withPauses = Median(times);
+    const int64_t rows = state.ExecRowCount;
+    const double pauses = static_cast<double>(rows / 5000) * 0.010;
+    const int64_t csvBytes = QFileInfo(csvPath).size();
+    // Every cell is quoted, cells are separated by commas, lines end in CR LF; no cell holds a quote.
+    const int64_t textBytes = csvBytes - rows * (2 * Columns + (Columns - 1) + 2);
+    const int64_t cells = rows * Columns;
+
+    std::printf("Exec benchmarks\n%s: %lld rows x %d columns, CSV %.1f MB\n", qPrintable(CrossJoin),
+                static_cast<long long>(rows), Columns, csvBytes / 1e6);
+    std::printf("  status line: %s\n", qPrintable(window->port().statusText()));
+    std::printf("  sqlite3 -csv: %.3f s; Exec and CSV export, click to closed file: %.3f s with the %lld pauses, "
+                "%.3f s without\n",
+                shell, withPauses, static_cast<long long>(rows / 5000), withPauses - pauses);
+    verdict("(Exec + export - pauses) / shell time", (withPauses - pauses) / shell, 1.0);
+    std::printf("  (Exec + export with the pauses) / shell time: %.3f\n", withPauses / shell);
+    std::printf("  peak memory of the click: %.1f MB, cell text %.1f MB, %lld cells\n", peak / 1e6, textBytes / 1e6,
+                static_cast<long long>(cells));
+    verdict("peak bytes per cell beyond the text (store, list, export)", double(peak - textBytes) / double(cells),
+            20.0);
+
+    // From the end of the statement to 25000 rows in the list: the copy into the list, the column
+    // sizes and the first paint of the shown list.
+    std::vector<double> showTimes;
+    for (int i = 0; i < Runs; ++i) {
+        window->Command15->click();
+        window->port().setResultsVisible(false);
+        QString message;
+        int16_t code = 0;
+        float statementSeconds = 0;
+        const auto start = Clock::now();
+        DBExec(Engine{library, window->port(), state}, database, CrossJoin, message, code, statementSeconds);
+        const auto copied = Clock::now();
+        for (int c = 0; c < window->port().columnCount(); ++c)
+            window->port().sizeColumnToContents(c);
+        window->port().setResultsVisible(true);
+        window->repaint();
+        const auto shown = Clock::now();
+        showTimes.push_back((seconds(start, copied) - statementSeconds + seconds(copied, shown)) * 1000);
+        state.ExecResults.clear();
+    }
+    std::printf("  list rows after the statement: %d\n", window->results().rowCount());
+    verdict("ms from the statement's end to 25000 rows shown", Median(showTimes), 100);
+    return 0;
+}
