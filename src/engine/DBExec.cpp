@@ -21,18 +21,23 @@ constexpr int32_t RowsPerProgressText = 5000;
 constexpr std::chrono::milliseconds ProgressPause{10};
 constexpr std::chrono::milliseconds RepaintInterval{40};
 
-// The library's row callback gets no useful argument: the run under way is found here.
-const Engine *activeExec = nullptr;
+// The library's row callback gets no useful argument: the run under way is found here, with
+// the description of a failure inside the callback, which must not leave it as an exception.
+struct RunningExec {
+    const Engine &engine;
+    QString callbackFailure;
+};
+RunningExec *activeExec = nullptr;
 
 class ActiveExec {
 public:
-    explicit ActiveExec(const Engine &engine) : previous_(activeExec) { activeExec = &engine; }
+    explicit ActiveExec(RunningExec &run) : previous_(activeExec) { activeExec = &run; }
     ~ActiveExec() { activeExec = previous_; }
     ActiveExec(const ActiveExec &) = delete;
     ActiveExec &operator=(const ActiveExec &) = delete;
 
 private:
-    const Engine *previous_;
+    RunningExec *previous_;
 };
 
 // A repaint of the whole window per 5000 rows would cost more than storing them; the window is
@@ -56,10 +61,11 @@ void widenList(WindowPort &window, const kest_texts &names, int from)
 
 } // namespace
 
-int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void * /*unused*/, const kest_texts *rowValues,
-                                  const kest_texts *columnNames)
+namespace {
+
+int16_t storeRow(const Engine &engine, const int32_t *rowNumber, const kest_texts *rowValues,
+                 const kest_texts *columnNames)
 {
-    const Engine &engine = *activeExec;
     ModuleState &state = engine.state;
     WindowPort &window = engine.window;
 
@@ -90,6 +96,22 @@ int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void * /*unused*/, c
         return True16;
     }
     return False16;
+}
+
+} // namespace
+
+int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void * /*unused*/, const kest_texts *rowValues,
+                                  const kest_texts *columnNames)
+{
+    if (activeExec == nullptr)
+        return True16;
+    try {
+        return storeRow(activeExec->engine, rowNumber, rowValues, columnNames);
+    } catch (...) {
+        // A row that cannot be stored (memory is out) ends the statement; the rows so far stay.
+        activeExec->callbackFailure = DescribeCurrentFailure();
+        return True16;
+    }
 }
 
 int32_t DBExec(const Engine &engine, const QString &databasePath, const QString &sqlText,
@@ -134,8 +156,9 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
         KestText error;
         checkpoint = 50;
         const QueryClock clock;
+        RunningExec run{engine, {}};
         {
-            const ActiveExec active(engine);
+            const ActiveExec active(run);
             int16_t userArgument = 0; // handed to the callback, which never reads it
             trap([&] {
                 if (state.UseUnicode != False16) {
@@ -148,6 +171,9 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
             });
         }
         elapsedSeconds = clock.elapsedSeconds();
+        if (!run.callbackFailure.isEmpty())
+            statusMessage = QLatin1Char('[') + run.callbackFailure + QStringLiteral(" after line: ") +
+                            QString::number(checkpoint) + QLatin1Char(']');
 
         // On the way out of the program the window is left alone; only the database is closed.
         if (state.ExitRequested) {

@@ -59,7 +59,9 @@ void fillList(WindowPort &window, KestTable table, int32_t rows)
 
 } // namespace
 
-int16_t KEST_CALL SQLProgressCallback()
+namespace {
+
+int16_t progress()
 {
     ModuleState &state = activeQuery != nullptr ? activeQuery->state : moduleState();
     EventPump &pump = eventPump();
@@ -80,6 +82,18 @@ int16_t KEST_CALL SQLProgressCallback()
     const int16_t result = state.StopRequested;
     pump.letMessagesRun();
     return result;
+}
+
+} // namespace
+
+int16_t KEST_CALL SQLProgressCallback()
+{
+    try {
+        return progress();
+    } catch (...) {
+        // Nothing may leave the callback as an exception; a failure here ends the statement.
+        return True16;
+    }
 }
 
 int32_t DBQuery(const Engine &engine, const QString &databasePath, const QString &sqlText,

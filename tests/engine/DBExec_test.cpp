@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 
 using namespace kest;
@@ -165,6 +166,15 @@ TEST_F(RowCallbackPath, AFailingCellNamesItsStepAndTheRestGoesOn)
     EXPECT_EQ(exec(QStringLiteral("SELECT 1, 2 UNION ALL SELECT 3, 4")), 2);
     EXPECT_EQ(message, QStringLiteral("[Subscript out of range after line: 90]Success"));
     EXPECT_EQ(window.model.cellText(1, 1), QStringLiteral("4")); // the next cell was still copied
+}
+
+TEST_F(RowCallbackPath, AFailureInsideTheRowCallbackEndsTheStatementWithItsText)
+{
+    // The callback runs inside the library: its failure must come back as a status, not unwind.
+    window.failAddColumn = [] { throw std::bad_alloc(); };
+    EXPECT_EQ(exec(numberedRows(10)), 1);
+    EXPECT_EQ(code, 4);
+    EXPECT_EQ(message, QStringLiteral("[Out of memory after line: 50]"));
 }
 
 TEST_F(RowCallbackPath, AnErrorTextReplacesTheMessage)

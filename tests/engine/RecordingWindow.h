@@ -21,7 +21,12 @@ public:
     void refresh() override { ++refreshes; }
     void removeAllRows() override { model.removeAllRows(); }
     void removeAllColumns() override { model.removeAllColumns(); }
-    void addColumn(const QString &header) override { model.addColumn(header); }
+    void addColumn(const QString &header) override
+    {
+        if (failAddColumn)
+            failAddColumn();
+        model.addColumn(header);
+    }
     void addRow(const QString &firstCell) override { model.addRow(firstCell); }
     void setCell(int row, int column, const QString &text) override { model.setCell(row - 1, column, text); }
     void addRowUtf8(std::string_view firstCell) override { model.addRowUtf8(firstCell); }
@@ -53,6 +58,7 @@ public:
     bool resultsVisible = true;
     std::function<void()> failAdopt;              // throws to simulate a failing list
     std::function<void(int, int)> failCell;       // the same for one cell (row from 1, column)
+    std::function<void()> failAddColumn;
 };
 
 } // namespace kest::test
