@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QCheckBox>
 #include <QTableView>
 #include <QTimer>
 
@@ -168,6 +169,25 @@ private slots:
         f->type(QString());
         f->click(f->window->Command12);
         QCOMPARE(f->status(), QStringLiteral(" 0 rows - Status code: 0 (OK) - The query took: 0.000 second(s)"));
+    }
+
+    void theUnicodeBoxGivesTheSameRowsOnBothPaths()
+    {
+        f->type(QStringLiteral("SELECT 'Motörhead' AS \"名前\", '東京' AS city, '😀' AS face"));
+        for (const bool unicode : {false, true}) {
+            if (f->window->chkUnicode->isChecked() != unicode)
+                QTest::mouseClick(f->window->chkUnicode, Qt::LeftButton);
+            QCOMPARE(f->state.UseUnicode, unicode ? True16 : False16);
+            for (QPushButton *run : {f->window->Command1, f->window->Command12}) {
+                f->click(run);
+                const ResultsModel &list = f->window->results();
+                QCOMPARE(list.rowCount(), 1);
+                QCOMPARE(list.headerData(0, Qt::Horizontal).toString(), QStringLiteral("名前"));
+                QCOMPARE(list.cellText(0, 0), QStringLiteral("Motörhead"));
+                QCOMPARE(list.cellText(0, 1), QStringLiteral("東京"));
+                QCOMPARE(list.cellText(0, 2), QStringLiteral("😀"));
+            }
+        }
     }
 
 private:
