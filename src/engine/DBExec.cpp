@@ -193,12 +193,16 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
             for (int32_t r = 0; r < shown; ++r) {
                 checkpoint = 70;
                 const int columns = store.columnCount(r);
+                bool rowAdded = false;
                 for (int c = 0; c < columns; ++c) {
                     checkpoint = 80;
                     trap([&] {
                         if (c == 0) {
                             window.addRowUtf8(store.cell(r, c));
-                        } else {
+                            rowAdded = true;
+                        } else if (rowAdded) {
+                            // Without its own row a cell would land in the row before and
+                            // overwrite what that row shows.
                             checkpoint = 90;
                             window.setCellUtf8(window.rowCount(), c, store.cell(r, c));
                         }

@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTextBlock>
+#include <QTextDocument>
 
 namespace kest {
 
@@ -119,6 +121,18 @@ void frmMain::applyDesign()
     Label2->setFont(font);
     // A multi-line box of a form: Tab moves on to the next control.
     Text2->setTabChangesFocus(true);
+    // Qt breaks a line that has no place to break at a word (a megabyte of hex in a loaded
+    // script) in time that grows with the square of its length: minutes, the window frozen.
+    // While the box holds such a line, lines break anywhere, in time that grows with the length.
+    connect(Text2->document(), &QTextDocument::contentsChanged, Text2, [edit = Text2] {
+        constexpr int LongestWordWrappedLine = 10000;
+        bool longLine = false;
+        for (QTextBlock block = edit->document()->begin(); block.isValid() && !longLine; block = block.next())
+            longLine = block.length() > LongestWordWrappedLine;
+        const auto mode = longLine ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+        if (edit->wordWrapMode() != mode)
+            edit->setWordWrapMode(mode);
+    });
 
     // A list in report view: column headers, no row numbers, no grid until start-up asks for it.
     lvResults->setModel(results_);

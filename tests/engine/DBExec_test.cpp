@@ -168,6 +168,20 @@ TEST_F(RowCallbackPath, AFailingCellNamesItsStepAndTheRestGoesOn)
     EXPECT_EQ(window.model.cellText(1, 1), QStringLiteral("4")); // the next cell was still copied
 }
 
+TEST_F(RowCallbackPath, ARowThatCannotBeAddedLeavesTheRowBeforeAsItWas)
+{
+    int calls = 0;
+    window.failAddRow = [&calls](int) {
+        if (++calls == 2) // the second row cannot be added, the third can again
+            throw std::bad_alloc();
+    };
+    EXPECT_EQ(exec(QStringLiteral("SELECT 1, 'one' UNION ALL SELECT 2, 'two' UNION ALL SELECT 3, 'three'")), 3);
+    EXPECT_EQ(message, QStringLiteral("[Out of memory after line: 80]Success"));
+    ASSERT_EQ(window.model.rowCount(), 2);
+    EXPECT_EQ(window.model.cellText(0, 1), QStringLiteral("one")); // not overwritten by "two"
+    EXPECT_EQ(window.model.cellText(1, 1), QStringLiteral("three"));
+}
+
 TEST_F(RowCallbackPath, AFailureInsideTheRowCallbackEndsTheStatementWithItsText)
 {
     // The callback runs inside the library: its failure must come back as a status, not unwind.

@@ -29,7 +29,12 @@ public:
     }
     void addRow(const QString &firstCell) override { model.addRow(firstCell); }
     void setCell(int row, int column, const QString &text) override { model.setCell(row - 1, column, text); }
-    void addRowUtf8(std::string_view firstCell) override { model.addRowUtf8(firstCell); }
+    void addRowUtf8(std::string_view firstCell) override
+    {
+        if (failAddRow)
+            failAddRow(model.rowCount() + 1);
+        model.addRowUtf8(firstCell);
+    }
     void setCellUtf8(int row, int column, std::string_view text) override
     {
         if (failCell)
@@ -59,6 +64,7 @@ public:
     std::function<void()> failAdopt;              // throws to simulate a failing list
     std::function<void(int, int)> failCell;       // the same for one cell (row from 1, column)
     std::function<void()> failAddColumn;
+    std::function<void(int)> failAddRow;          // gets the number (from 1) of the row to add
 };
 
 } // namespace kest::test

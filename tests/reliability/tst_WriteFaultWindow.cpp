@@ -1,0 +1,257 @@
+// Write faults through the real window: Exec's CSV export (more than 25,000 rows, Yes) and Save
+// Script into a full disk, a folder in which no file may be created, and a program folder whose
+// path runs through a file. Each shows the failure message and leaves the earlier file byte for
+// byte as it was, with no temporary file left beside it. (tests/window covers a CSV target that
+// is a folder, and Save Script under a file size limit, into a folder target and through a file.)
+
+#include "RealWindowFixture.h"
+#include "TestRegistry.h"
+#include "WriteFailures.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <optional>
+
+using namespace kest;
+using namespace kest::test;
+
+namespace {
+
+void compareStatus(const QString &actual, const QString &beforeTime)
+{
+    static const QRegularExpression time(QStringLiteral("^(.*) - The query took: \\d+\\.\\d{3} second\\(s\\)$"));
+    const QRegularExpressionMatch m = time.match(actual);
+    QVERIFY2(m.hasMatch(), qPrintable(actual));
+    QCOMPARE(m.captured(1), beforeTime);
+}
+
+// The ways a save can meet a fault, each set up on the program folder.
+enum class Fault { FileSizeLimit, FullFileSystem, UnwritableFolder, FolderThroughAFile };
+
+// A tmpfs of 64 KiB on `folder` while alive; mounting needs CAP_SYS_ADMIN.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(const QString &folder) : folder_(folder.toLocal8Bit())
+    {
+        mounted_ = mount("tmpfs", folder_.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k,mode=0777") == 0;
+        error_ = mounted_ ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallFileSystem()
+    {
+        if (mounted_)
+            umount2(folder_.constData(), MNT_DETACH);
+    }
+    SmallFileSystem(const SmallFileSystem &) = delete;
+    SmallFileSystem &operator=(const SmallFileSystem &) = delete;
+    bool mounted() const { return mounted_; }
+    QString error() const { return error_; }
+
+private:
+    QByteArray folder_;
+    bool mounted_ = false;
+    QString error_;
+};
+
+// A folder where no file can be created or renamed: mode 0555 for an ordinary user, immutable
+// (chattr +i) for root, who ignores permission bits.
+class UnwritableFolder {
+public:
+    explicit UnwritableFolder(const QString &folder) : folder_(folder.toLocal8Bit())
+    {
+        done_ = geteuid() == 0 ? setImmutable(true) : chmod(folder_.constData(), 0555) == 0;
+        error_ = done_ ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~UnwritableFolder()
+    {
+        if (done_ && geteuid() == 0)
+            setImmutable(false);
+        else if (done_)
+            chmod(folder_.constData(), 0755);
+    }
+    UnwritableFolder(const UnwritableFolder &) = delete;
+    UnwritableFolder &operator=(const UnwritableFolder &) = delete;
+    bool done() const { return done_; }
+    QString error() const { return error_; }
+
+private:
+    bool setImmutable(bool on) const
+    {
+        const int fd = open(folder_.constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        const int saved = errno;
+        close(fd);
+        errno = saved;
+        return ok;
+    }
+
+    QByteArray folder_;
+    bool done_ = false;
+    QString error_;
+};
+
+// The fault set up while alive; `target` is where the command will try to write `fileName`.
+class FaultyFolder {
+public:
+    FaultyFolder(Fault fault, const QString &fileName, const QByteArray &earlier) : fault_(fault)
+    {
+        if (!scratch_.isValid()) {
+            problem_ = QStringLiteral("no temporary folder");
+            return;
+        }
+        folder_ = scratch_.filePath(QStringLiteral("program"));
+        QDir().mkdir(folder_);
+        if (fault == Fault::FullFileSystem) {
+            disk_.emplace(folder_);
+            if (!disk_->mounted()) {
+                skip_ = QStringLiteral("cannot mount a small tmpfs here: ") + disk_->error();
+                return;
+            }
+        }
+        earlierFile_ = folder_ + QLatin1Char('/') + fileName;
+        if (!writeBytes(earlierFile_, earlier)) {
+            problem_ = QStringLiteral("cannot write the earlier file");
+            return;
+        }
+        if (fault == Fault::FolderThroughAFile) {
+            // The program folder lies "inside" the earlier file, which must stay as it was.
+            programFolder_ = earlierFile_ + QStringLiteral("/sub");
+        } else {
+            programFolder_ = folder_;
+        }
+        if (fault == Fault::UnwritableFolder) {
+            locked_.emplace(folder_);
+            if (!locked_->done())
+                skip_ = QStringLiteral("cannot make the folder unwritable here: ") + locked_->error();
+        }
+    }
+
+    // Runs `save` under the fault (a file size limit lasts only for that call).
+    bool run(const std::function<void()> &save)
+    {
+        std::optional<FileSizeLimit> limit;
+        if (fault_ == Fault::FileSizeLimit && !limit.emplace(64 * 1024).active())
+            return false;
+        save();
+        return true;
+    }
+
+    QString problem() const { return problem_; }
+    QString skip() const { return skip_; }
+    QString programFolder() const { return programFolder_; }
+    QString earlierFile() const { return earlierFile_; }
+    QString folder() const { return folder_; }
+
+private:
+    Fault fault_;
+    QTemporaryDir scratch_;
+    QString folder_, programFolder_, earlierFile_, problem_, skip_;
+    std::optional<SmallFileSystem> disk_;
+    std::optional<UnwritableFolder> locked_;
+};
+
+void addFaultRows()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::newRow("full disk (file size limit)") << Fault::FileSizeLimit;
+    QTest::newRow("full disk (64 KiB tmpfs)") << Fault::FullFileSystem;
+    QTest::newRow("unwritable folder") << Fault::UnwritableFolder;
+    QTest::newRow("folder through a file") << Fault::FolderThroughAFile;
+}
+
+const QByteArray EarlierCsv = "\"earlier\",\"export\"\r\n";
+const QByteArray EarlierScript = "SELECT 'earlier';\r\n";
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+
+class WriteFaultWindowTests : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        f = std::make_unique<RealWindowFixture>();
+        QVERIFY(f->start());
+        // The database lies apart from the faulty program folder, so the query itself runs.
+        f->window->Text1->setText(f->inFolder(QStringLiteral("test.db")));
+    }
+    void cleanup() { f.reset(); }
+
+    void csvExportFaultKeepsTheEarlierFile_data() { addFaultRows(); }
+    void csvExportFaultKeepsTheEarlierFile()
+    {
+        QFETCH(Fault, fault);
+        FaultyFolder folder(fault, QStringLiteral("Kestrune-output.csv"), EarlierCsv);
+        QVERIFY2(folder.problem().isEmpty(), qPrintable(folder.problem()));
+        if (!folder.skip().isEmpty())
+            QSKIP(qPrintable(folder.skip()));
+        f->window->setProgramFolder(folder.programFolder());
+        const QString target = folder.programFolder() + QStringLiteral("/Kestrune-output.csv");
+
+        // About 25 bytes a line: far more than the 64 KiB that either full disk takes.
+        f->type(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 25001) "
+                               "SELECT i, 'row number ' || i FROM n"));
+        f->desktop.queueAnswer(MessageAnswer::Yes);
+        QVERIFY(folder.run([&] { f->click(f->window->Command12); }));
+
+        compareStatus(f->status(), QStringLiteral(" 25,001 rows - Status code: 0 (Success)"));
+        const auto &messages = f->desktop.messages();
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages[0].title, QStringLiteral("Demo"));
+        QCOMPARE(messages[1].prompt, QStringLiteral("Failed to save:\r\n\r\n") + target);
+        QCOMPARE(messages[1].title, QStringLiteral("Error"));
+        QCOMPARE(messages[1].buttons, MessageButtons::Ok);
+        QCOMPARE(messages[1].icon, MessageIcon::Critical);
+        QCOMPARE(fileBytes(folder.earlierFile()), EarlierCsv);
+        QCOMPARE(entriesOf(folder.folder()), QStringList{QStringLiteral("Kestrune-output.csv")});
+        QCOMPARE(f->window->results().rowCount(), 25000); // the rows shown stay
+    }
+
+    void saveScriptFaultKeepsTheEarlierFile_data() { addFaultRows(); }
+    void saveScriptFaultKeepsTheEarlierFile()
+    {
+        QFETCH(Fault, fault);
+        FaultyFolder folder(fault, QStringLiteral("Kestrune-saved.sql"), EarlierScript);
+        QVERIFY2(folder.problem().isEmpty(), qPrintable(folder.problem()));
+        if (!folder.skip().isEmpty())
+            QSKIP(qPrintable(folder.skip()));
+        f->window->setProgramFolder(folder.programFolder());
+        const QString target = folder.programFolder() + QStringLiteral("/Kestrune-saved.sql");
+
+        // 100 KiB of script: more than either full disk takes.
+        f->type(QStringLiteral("SELECT 'a line of the new script';\n").repeated(3000));
+        QVERIFY(folder.run([&] { f->click(f->window->Command17); }));
+
+        const auto &messages = f->desktop.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].prompt, QStringLiteral("Failed to save SQL to ") + target);
+        QCOMPARE(messages[0].title, QStringLiteral("Error"));
+        QCOMPARE(messages[0].icon, MessageIcon::Critical);
+        QCOMPARE(fileBytes(folder.earlierFile()), EarlierScript);
+        QCOMPARE(entriesOf(folder.folder()), QStringList{QStringLiteral("Kestrune-saved.sql")});
+    }
+
+private:
+    std::unique_ptr<RealWindowFixture> f;
+};
+
+KEST_REGISTER_TEST(WriteFaultWindowTests);
+#include "tst_WriteFaultWindow.moc"
