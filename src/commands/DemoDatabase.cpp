@@ -1,6 +1,7 @@
 #include "DemoDatabase.h"
 
 #include "CommandHost.h"
+#include "CommandStep.h"
 #include "DBQuery.h"
 #include "DemoData.h"
 #include "DemoQueries.h"
@@ -9,7 +10,6 @@
 #include "Paths.h"
 #include "QueryClock.h"
 #include "QueryTiming.h"
-#include "RunTimeFailure.h"
 #include "WindowPort.h"
 
 #include <limits>
@@ -17,13 +17,6 @@
 
 namespace kest {
 namespace {
-
-// Any fault inside either command is swallowed without a message and the next step runs.
-template <typename F> void Step(F &&step)
-{
-    QString ignored;
-    Trapped(ignored, std::forward<F>(step));
-}
 
 // The statements of one click, run one call each against the same database. The status code
 // carries over from call to call, because the engine writes it only when the statement ran;

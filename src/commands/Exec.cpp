@@ -1,6 +1,7 @@
 #include "Exec.h"
 
 #include "CommandHost.h"
+#include "CommandStep.h"
 #include "Csv.h"
 #include "DBExec.h"
 #include "Desktop.h"
@@ -8,7 +9,6 @@
 #include "ModuleState.h"
 #include "Paths.h"
 #include "QueryTiming.h"
-#include "RunTimeFailure.h"
 #include "WindowPort.h"
 
 #include <QFileInfo>
@@ -35,13 +35,6 @@ private:
     const ExecStore &store_;
     int64_t rows_;
 };
-
-// A failed step is dropped and the next runs, so the buttons always come back.
-template <typename F> void Step(F &&step)
-{
-    QString ignored;
-    Trapped(ignored, std::forward<F>(step));
-}
 
 void offerCsvExport(CommandHost &host)
 {

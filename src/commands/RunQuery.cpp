@@ -1,11 +1,11 @@
 #include "RunQuery.h"
 
 #include "CommandHost.h"
+#include "CommandStep.h"
 #include "DBQuery.h"
 #include "ModuleState.h"
 #include "Paths.h"
 #include "QueryTiming.h"
-#include "RunTimeFailure.h"
 #include "WindowPort.h"
 
 namespace kest {
@@ -13,14 +13,6 @@ namespace {
 
 // The buttons that a run disables, in the order they are switched.
 constexpr Button DisabledDuringRun[] = {Button::Command5, Button::Command9, Button::Command10, Button::Command11};
-
-// The command reports nothing of its own failures: a failed step is dropped and the next runs,
-// so the caption and the buttons always come back.
-template <typename F> void Step(F &&step)
-{
-    QString ignored;
-    Trapped(ignored, std::forward<F>(step));
-}
 
 } // namespace
 

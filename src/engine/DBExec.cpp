@@ -19,7 +19,6 @@ constexpr int32_t OpenReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
 constexpr int32_t RowsPerGrowth = 5000;
 constexpr int32_t RowsPerProgressText = 5000;
 constexpr std::chrono::milliseconds ProgressPause{10};
-constexpr std::chrono::milliseconds RepaintInterval{40};
 
 // The library's row callback gets no useful argument: the run under way is found here, with
 // the description of a failure inside the callback, which must not leave it as an exception.
@@ -40,17 +39,6 @@ private:
     RunningExec *previous_;
 };
 
-// A repaint of the whole window per 5000 rows would cost more than storing them; the window is
-// repainted at most this often.
-void refreshThrottled(WindowPort &window)
-{
-    static std::chrono::steady_clock::time_point last{};
-    const auto now = std::chrono::steady_clock::now();
-    if (now - last >= RepaintInterval) {
-        window.refresh();
-        last = now;
-    }
-}
 
 // Columns for a row wider than the list, named after that row's statement.
 void widenList(WindowPort &window, const kest_texts &names, int from)
@@ -81,7 +69,7 @@ int16_t storeRow(const Engine &engine, const int32_t *rowNumber, const kest_text
         if (state.ExecRowCount == 0)
             state.ExecResults.clear(); // a new run drops the rows of the one before
         eventPump().runNow();
-        refreshThrottled(window);
+        RefreshThrottled(window);
     }
     state.ExecResults.appendRow(rowValues->texts, rowValues->count);
     ++state.ExecRowCount;

@@ -34,19 +34,6 @@ private:
     const Engine *previous_;
 };
 
-// A repaint of the whole window costs far more than the 1000 callbacks between two progress
-// texts; the text changes every time, the window is repainted at most this often.
-constexpr std::chrono::milliseconds RepaintInterval{40};
-
-void refreshThrottled(WindowPort &window)
-{
-    static std::chrono::steady_clock::time_point last{};
-    const auto now = std::chrono::steady_clock::now();
-    if (now - last >= RepaintInterval) {
-        window.refresh();
-        last = now;
-    }
-}
 
 void fillList(WindowPort &window, KestTable table, int32_t rows)
 {
@@ -72,7 +59,7 @@ int16_t progress()
         if (activeQuery != nullptr) {
             activeQuery->window.setStatusText(QStringLiteral("Searching ") +
                                               QString(state.ProgressStars, QLatin1Char('*')));
-            refreshThrottled(activeQuery->window);
+            RefreshThrottled(activeQuery->window);
         }
         if (state.ProgressStars > MostStars)
             state.ProgressStars = 0;

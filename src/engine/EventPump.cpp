@@ -1,5 +1,7 @@
 #include "EventPump.h"
 
+#include "WindowPort.h"
+
 #include <QCoreApplication>
 
 namespace kest {
@@ -22,6 +24,17 @@ EventPump &eventPump()
 {
     static EventPump pump;
     return pump;
+}
+
+void RefreshThrottled(WindowPort &window)
+{
+    constexpr std::chrono::milliseconds RepaintInterval{40};
+    static EventPump::Clock::time_point last{};
+    const auto now = EventPump::Clock::now();
+    if (now - last >= RepaintInterval) {
+        window.refresh();
+        last = now;
+    }
 }
 
 } // namespace kest

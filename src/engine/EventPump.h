@@ -28,4 +28,11 @@ private:
 // The program's one pump, shared by the engine's callbacks.
 EventPump &eventPump();
 
+class WindowPort;
+
+// Repaints the window at once, unless it was repainted less than 40 ms ago: a repaint of the
+// whole window costs far more than the rows or engine steps between two progress texts, and
+// 25 repaints a second keep the progress visible.
+void RefreshThrottled(WindowPort &window);
+
 } // namespace kest

@@ -27,15 +27,6 @@ using namespace kest::test;
 
 namespace {
 
-// The status line, its time part taken as any number with three decimals.
-void compareStatus(const QString &actual, const QString &beforeTime)
-{
-    static const QRegularExpression time(QStringLiteral("^(.*) - The query took: \\d+\\.\\d{3} second\\(s\\)$"));
-    const QRegularExpressionMatch m = time.match(actual);
-    QVERIFY2(m.hasMatch(), qPrintable(actual));
-    QCOMPARE(m.captured(1), beforeTime);
-}
-
 QByteArray readBytes(const QString &path)
 {
     QFile file(path);

@@ -30,14 +30,6 @@ using namespace kest::test;
 
 namespace {
 
-void compareStatus(const QString &actual, const QString &beforeTime)
-{
-    static const QRegularExpression time(QStringLiteral("^(.*) - The query took: \\d+\\.\\d{3} second\\(s\\)$"));
-    const QRegularExpressionMatch m = time.match(actual);
-    QVERIFY2(m.hasMatch(), qPrintable(actual));
-    QCOMPARE(m.captured(1), beforeTime);
-}
-
 // The ways a save can meet a fault, each set up on the program folder.
 enum class Fault { FileSizeLimit, FullFileSystem, UnwritableFolder, FolderThroughAFile };
 

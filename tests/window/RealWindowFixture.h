@@ -10,12 +10,23 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 namespace kest::test {
+
+// Compares a status line with `beforeTime` followed by the time part, taking any number with
+// three decimals as the time.
+inline void compareStatus(const QString &actual, const QString &beforeTime)
+{
+    static const QRegularExpression time(QStringLiteral("^(.*) - The query took: \\d+\\.\\d{3} second\\(s\\)$"));
+    const QRegularExpressionMatch m = time.match(actual);
+    QVERIFY2(m.hasMatch(), qPrintable(actual));
+    QCOMPARE(m.captured(1), beforeTime);
+}
 
 struct RealWindowFixture {
     QTemporaryDir programFolder;

@@ -26,15 +26,6 @@ const QString DroppedText = QStringLiteral("Successfully dropped Artists and CDs
 const QString DropFailedText = QStringLiteral("Failed to drop at at least 1 table: ");
 const QString NoTime = QStringLiteral(" - The query took: 0.000 second(s)");
 
-// The status line, its time part taken as any number with three decimals.
-void compareStatus(const QString &actual, const QString &beforeTime)
-{
-    static const QRegularExpression time(QStringLiteral("^(.*) - The query took: \\d+\\.\\d{3} second\\(s\\)$"));
-    const QRegularExpressionMatch m = time.match(actual);
-    QVERIFY2(m.hasMatch(), qPrintable(actual));
-    QCOMPARE(m.captured(1), beforeTime);
-}
-
 void compareMessage(const ScriptedDesktop::Message &m, const QString &prompt, const QString &title,
                     MessageButtons buttons, MessageIcon icon)
 {

@@ -20,14 +20,6 @@ using namespace kest::test;
 
 namespace {
 
-void compareStatus(const QString &actual, const QString &beforeTime)
-{
-    static const QRegularExpression time(QStringLiteral("^(.*) - The query took: \\d+\\.\\d{3} second\\(s\\)$"));
-    const QRegularExpressionMatch m = time.match(actual);
-    QVERIFY2(m.hasMatch(), qPrintable(actual));
-    QCOMPARE(m.captured(1), beforeTime);
-}
-
 // `rows` rows whose cells hold quotes, commas and line breaks, as a CSV reader must get them back.
 QString awkwardRows(int rows)
 {

@@ -15,15 +15,6 @@ using namespace kest::test;
 
 namespace {
 
-// The status line, its time part taken as any number with three decimals.
-void compareStatus(const QString &actual, const QString &beforeTime)
-{
-    static const QRegularExpression time(QStringLiteral("^(.*) - The query took: \\d+\\.\\d{3} second\\(s\\)$"));
-    const QRegularExpressionMatch m = time.match(actual);
-    QVERIFY2(m.hasMatch(), qPrintable(actual));
-    QCOMPARE(m.captured(1), beforeTime);
-}
-
 const QString LongStatement = QStringLiteral(
     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000000) SELECT count(*) FROM n");
 
