@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh run
-cmake --preset release >/dev/null
+cmake --preset release -DKEST_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset release
 exec build/release/bin/kestrune-demo "$@"
