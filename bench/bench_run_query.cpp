@@ -5,6 +5,7 @@
 //  - how soon Stop ends a long statement.
 
 #include "BenchSupport.h"
+#include "DBQuery.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QtDesktop.h"
@@ -16,6 +17,7 @@
 #include <kestrune3.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -73,7 +75,8 @@ int main(int argc, char **argv)
     window->Text1->setText(database);
     QApplication::processEvents();
 
-    std::printf("Run Query benchmarks (SQLite %s)\n", qPrintable(window->windowTitle()));
+    std::printf("Run Query benchmarks: %s, platform %s\n", qPrintable(window->windowTitle()),
+                qPrintable(QGuiApplication::platformName()));
 
     // The whole cross join: 1,082,016 rows of 10 columns.
     const double shell = ShellSeconds(database, CrossJoin, Runs);
@@ -107,14 +110,23 @@ int main(int argc, char **argv)
 
     // The progress callback's cost: the same count through Run Query (window shown) and through
     // the library with no progress handler.
+    // Seven runs each: the statement takes a tenth of a second.
+    constexpr int CountRuns = 7;
     window->Command15->click();
     times.clear();
-    for (int i = 0; i < Runs; ++i)
-        times.push_back(runQuery(*window, LongCount));
+    for (int i = 0; i < CountRuns; ++i) {
+        // The engine's own timing covers the table call alone, as the statement's time should.
+        QString message;
+        int16_t code = 0;
+        float statementSeconds = 0;
+        window->Command15->click();
+        DBQuery(Engine{library, window->port(), state}, database, LongCount, message, code, statementSeconds);
+        times.push_back(statementSeconds);
+    }
     const double withProgress = Median(times);
-    std::printf("%s\n  status line: %s\n", qPrintable(LongCount), qPrintable(window->port().statusText()));
+    std::printf("%s\n", qPrintable(LongCount));
     times.clear();
-    for (int i = 0; i < Runs; ++i) {
+    for (int i = 0; i < CountRuns; ++i) {
         int32_t db = 0;
         kest_sqlite3_open_v2(database.toUtf8().constData(), &db, 6, nullptr);
         kest_table *table = nullptr;

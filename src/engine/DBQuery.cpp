@@ -48,22 +48,28 @@ void fillList(WindowPort &window, KestTable table, int32_t rows)
 
 namespace {
 
+// The progress text: one star more every 1000 callbacks, starting again after 41.
+void addStar(ModuleState &state)
+{
+    ++state.ProgressStars;
+    if (activeQuery != nullptr) {
+        activeQuery->window.setStatusText(QStringLiteral("Searching ") + QString(state.ProgressStars, QLatin1Char('*')));
+        RefreshThrottled(activeQuery->window);
+    }
+    if (state.ProgressStars > MostStars)
+        state.ProgressStars = 0;
+}
+
+// Called every 20 engine steps: the common path is a few increments and comparisons, so the
+// statement runs nearly as fast as without a progress handler.
 int16_t progress()
 {
     ModuleState &state = activeQuery != nullptr ? activeQuery->state : moduleState();
     EventPump &pump = eventPump();
     pump.letMessagesRun();
     ++state.ProgressCalls;
-    if (state.ProgressCalls % CallsPerStar == 0) {
-        ++state.ProgressStars;
-        if (activeQuery != nullptr) {
-            activeQuery->window.setStatusText(QStringLiteral("Searching ") +
-                                              QString(state.ProgressStars, QLatin1Char('*')));
-            RefreshThrottled(activeQuery->window);
-        }
-        if (state.ProgressStars > MostStars)
-            state.ProgressStars = 0;
-    }
+    if (state.ProgressCalls % CallsPerStar == 0) [[unlikely]]
+        addStar(state);
     if (state.ProgressCalls > MostCalls)
         state.ProgressCalls = 0;
     const int16_t result = state.StopRequested;

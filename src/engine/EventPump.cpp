@@ -6,10 +6,8 @@
 
 namespace kest {
 
-void EventPump::letMessagesRun()
+void EventPump::runIfDue()
 {
-    if (++calls_ % CallsPerClockRead != 0)
-        return;
     if (Clock::now() - last_ >= Interval)
         runNow();
 }
@@ -20,15 +18,9 @@ void EventPump::runNow()
     last_ = Clock::now();
 }
 
-EventPump &eventPump()
-{
-    static EventPump pump;
-    return pump;
-}
-
 void RefreshThrottled(WindowPort &window)
 {
-    constexpr std::chrono::milliseconds RepaintInterval{40};
+    constexpr std::chrono::milliseconds RepaintInterval{100};
     static EventPump::Clock::time_point last{};
     const auto now = EventPump::Clock::now();
     if (now - last >= RepaintInterval) {
