@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -75,6 +76,16 @@ int64_t PeakMemoryBytes()
 int64_t CurrentMemoryBytes()
 {
     return statusField("VmRSS:");
+}
+
+double Seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+void Verdict(const char *what, double value, double limit)
+{
+    std::printf("  %-58s %8.3f (goal <= %.3f) %s\n", what, value, limit, value <= limit ? "met" : "NOT MET");
 }
 
 double Median(std::vector<double> values)

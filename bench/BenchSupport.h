@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -21,5 +22,10 @@ int64_t PeakMemoryBytes();
 int64_t CurrentMemoryBytes();
 
 double Median(std::vector<double> values);
+
+double Seconds(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to);
+
+// Prints one measured figure with its goal and whether the goal is met.
+void Verdict(const char *what, double value, double limit);
 
 } // namespace kest::bench

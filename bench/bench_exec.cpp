@@ -60,16 +60,6 @@ private:
     const ExecStore &store_;
 };
 
-double seconds(Clock::time_point from, Clock::time_point to)
-{
-    return std::chrono::duration<double>(to - from).count();
-}
-
-void verdict(const char *what, double value, double limit)
-{
-    std::printf("  %-58s %8.3f (goal <= %.3f) %s\n", what, value, limit, value <= limit ? "met" : "NOT MET");
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -102,7 +92,7 @@ int main(int argc, char **argv)
         ResetPeakMemory();
         const auto start = Clock::now();
         Command12_Click(*window);
-        times.push_back(seconds(start, Clock::now()));
+        times.push_back(Seconds(start, Clock::now()));
         peak = PeakMemoryBytes() - before;
     }
     const double withPauses = Median(times);
@@ -119,11 +109,11 @@ int main(int argc, char **argv)
     std::printf("  sqlite3 -csv: %.3f s; Exec and CSV export, click to closed file: %.3f s with the %lld pauses, "
                 "%.3f s without\n",
                 shell, withPauses, static_cast<long long>(rows / 5000), withPauses - pauses);
-    verdict("(Exec + export - pauses) / shell time", (withPauses - pauses) / shell, 1.0);
+    Verdict("(Exec + export - pauses) / shell time", (withPauses - pauses) / shell, 1.0);
     std::printf("  (Exec + export with the pauses) / shell time: %.3f\n", withPauses / shell);
     std::printf("  peak memory of the click: %.1f MB, cell text %.1f MB, %lld cells\n", peak / 1e6, textBytes / 1e6,
                 static_cast<long long>(cells));
-    verdict("peak bytes per cell beyond the text (store, list, export)", double(peak - textBytes) / double(cells),
+    Verdict("peak bytes per cell beyond the text (store, list, export)", double(peak - textBytes) / double(cells),
             20.0);
 
     // From the end of the statement to 25000 rows in the list: the copy into the list, the column
@@ -143,16 +133,16 @@ int main(int argc, char **argv)
         window->port().setResultsVisible(true);
         window->repaint();
         const auto shown = Clock::now();
-        showTimes.push_back((seconds(start, copied) - statementSeconds + seconds(copied, shown)) * 1000);
+        showTimes.push_back((Seconds(start, copied) - statementSeconds + Seconds(copied, shown)) * 1000);
         statementTimes.push_back(statementSeconds - pauses);
         const auto exportStart = Clock::now();
         SaveCSV(csvPath, StoreRows(state.ExecResults));
-        exportTimes.push_back(seconds(exportStart, Clock::now()));
+        exportTimes.push_back(Seconds(exportStart, Clock::now()));
         state.ExecResults.clear();
     }
     std::printf("  list rows after the statement: %d\n", window->results().rowCount());
     std::printf("  parts: statement with the row callback %.3f s (pauses taken off), CSV export %.3f s\n",
                 Median(statementTimes), Median(exportTimes));
-    verdict("ms from the statement's end to 25000 rows shown", Median(showTimes), 100);
+    Verdict("ms from the statement's end to 25000 rows shown", Median(showTimes), 100);
     return 0;
 }

@@ -38,22 +38,12 @@ const QString LongCount = QStringLiteral("SELECT count(*) FROM CDs a, CDs b, CDs
 const QString EndlessCount = QStringLiteral("SELECT count(*) FROM CDs a, CDs b, CDs c, CDs d");
 constexpr int Runs = 3;
 
-double seconds(Clock::time_point from, Clock::time_point to)
-{
-    return std::chrono::duration<double>(to - from).count();
-}
-
 double runQuery(frmMain &window, const QString &sql)
 {
     window.Text2->setPlainText(sql);
     const auto start = Clock::now();
     Command1_Click(window);
-    return seconds(start, Clock::now());
-}
-
-void verdict(const char *what, double value, double limit)
-{
-    std::printf("  %-58s %8.3f (goal <= %.3f) %s\n", what, value, limit, value <= limit ? "met" : "NOT MET");
+    return Seconds(start, Clock::now());
 }
 
 } // namespace
@@ -103,10 +93,10 @@ int main(int argc, char **argv)
     std::printf("%s: %lld rows x %d columns\n", qPrintable(CrossJoin), static_cast<long long>(rows), list.columnCount());
     std::printf("  status line: %s\n", qPrintable(window->port().statusText()));
     std::printf("  sqlite3 -csv: %.3f s; Run Query, click to status line: %.3f s\n", shell, runQuerySeconds);
-    verdict("Run Query time / shell time", runQuerySeconds / shell, 2.0);
+    Verdict("Run Query time / shell time", runQuerySeconds / shell, 2.0);
     std::printf("  peak memory of the run: %.1f MB, cell text %.1f MB, %lld cells\n", peakBeyondStart / 1e6,
                 textBytes / 1e6, static_cast<long long>(cells));
-    verdict("peak bytes per cell beyond the text", double(peakBeyondStart - textBytes) / double(cells), 40.0);
+    Verdict("peak bytes per cell beyond the text", double(peakBeyondStart - textBytes) / double(cells), 40.0);
 
     // The progress callback's cost: the same count through Run Query (window shown) and through
     // the library with no progress handler.
@@ -132,14 +122,14 @@ int main(int argc, char **argv)
         kest_table *table = nullptr;
         const auto start = Clock::now();
         kest_sqlite_get_table(&table, db, LongCount.toUtf8().constData(), nullptr, nullptr);
-        times.push_back(seconds(start, Clock::now()));
+        times.push_back(Seconds(start, Clock::now()));
         kest_free_table(table);
         kest_sqlite3_close(&db);
     }
     const double withoutProgress = Median(times);
     std::printf("  with the progress callback: %.3f s; without a progress handler: %.3f s\n", withProgress,
                 withoutProgress);
-    verdict("progress overhead ratio", withProgress / withoutProgress, 1.15);
+    Verdict("progress overhead ratio", withProgress / withoutProgress, 1.15);
 
     // Stop: from the click to the final status line.
     std::vector<double> latencies;
@@ -150,10 +140,10 @@ int main(int argc, char **argv)
             window->Command14->click();
         });
         runQuery(*window, EndlessCount);
-        latencies.push_back(seconds(clicked, Clock::now()) * 1000);
+        latencies.push_back(Seconds(clicked, Clock::now()) * 1000);
     }
     std::printf("%s stopped after 200 ms, 7 times\n  status line: %s\n", qPrintable(EndlessCount),
                 qPrintable(window->port().statusText()));
-    verdict("median Stop latency, ms", Median(latencies), 100);
+    Verdict("median Stop latency, ms", Median(latencies), 100);
     return 0;
 }

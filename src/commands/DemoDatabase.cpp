@@ -1,6 +1,7 @@
 #include "DemoDatabase.h"
 
 #include "CommandHost.h"
+#include "QuerySteps.h"
 #include "CommandStep.h"
 #include "DBQuery.h"
 #include "DemoData.h"
@@ -112,7 +113,7 @@ float dropConfirmedTables(CommandHost &host)
 
     WindowPort &window = host.port();
     QString path;
-    Step([&] { path = CompleteDatabasePath(host.databaseText(), host.programFolder()); });
+    Step([&] { path = DatabasePath(host); });
     Statements statements(host, path);
     const StopEnabledWhileRunning stop(host);
     setStatus(window, QStringLiteral("Attempting to drop the Artists and CDs tables"));
@@ -136,10 +137,7 @@ float dropConfirmedTables(CommandHost &host)
 
     setStatus(window, allSucceeded ? QStringLiteral("Successfully dropped Artists and CDs tables")
                                    : QStringLiteral("Failed to drop at at least 1 table: "));
-    Step([&] {
-        window.removeAllRows();
-        window.removeAllColumns();
-    });
+    Step([&] { EmptyResults(window); });
     return elapsed;
 }
 
@@ -166,7 +164,7 @@ void Command9_Click(CommandHost &host)
     WindowPort &window = host.port();
     bool allSucceeded = true;
     QString path;
-    Step([&] { path = CompleteDatabasePath(host.databaseText(), host.programFolder()); });
+    Step([&] { path = DatabasePath(host); });
     Statements statements(host, path);
     const StopEnabledWhileRunning stop(host);
 
@@ -186,10 +184,7 @@ void Command9_Click(CommandHost &host)
     setStatus(window, QStringLiteral("Performing a simple example query ..."));
     Step([&] { host.setQueryText(ExampleQuerySql); });
     // The engine adds its columns and rows to whatever the list holds.
-    Step([&] {
-        window.removeAllRows();
-        window.removeAllColumns();
-    });
+    Step([&] { EmptyResults(window); });
     if (!statements.run(ExampleQuerySql))
         allSucceeded = false;
     const float elapsed = clock->elapsedSeconds();

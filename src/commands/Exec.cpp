@@ -1,6 +1,7 @@
 #include "Exec.h"
 
 #include "CommandHost.h"
+#include "QuerySteps.h"
 #include "CommandStep.h"
 #include "Csv.h"
 #include "DBExec.h"
@@ -93,13 +94,10 @@ void Command12_Click(CommandHost &host)
 
     QString path, sql;
     Step([&] {
-        path = CompleteDatabasePath(host.databaseText(), host.programFolder());
+        path = DatabasePath(host);
         sql = host.queryText();
     });
-    Step([&] {
-        window.removeAllRows();
-        window.removeAllColumns();
-    });
+    Step([&] { EmptyResults(window); });
     Step([&] {
         for (Button b : DisabledDuringRun)
             host.setButtonEnabled(b, false);

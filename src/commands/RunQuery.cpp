@@ -1,6 +1,7 @@
 #include "RunQuery.h"
 
 #include "CommandHost.h"
+#include "QuerySteps.h"
 #include "CommandStep.h"
 #include "DBQuery.h"
 #include "ModuleState.h"
@@ -25,13 +26,10 @@ void Command1_Click(CommandHost &host)
 
     QString path, sql;
     Step([&] {
-        path = CompleteDatabasePath(host.databaseText(), host.programFolder());
+        path = DatabasePath(host);
         sql = host.queryText();
     });
-    Step([&] {
-        window.removeAllRows();
-        window.removeAllColumns();
-    });
+    Step([&] { EmptyResults(window); });
     QString savedCaption;
     Step([&] {
         savedCaption = host.buttonCaption(Button::Command1);

@@ -1,6 +1,7 @@
 #include "StopClear.h"
 
 #include "CommandHost.h"
+#include "QuerySteps.h"
 #include "ModuleState.h"
 #include "WindowPort.h"
 
@@ -14,8 +15,7 @@ void Command14_Click(CommandHost &host)
 void Command15_Click(CommandHost &host)
 {
     WindowPort &window = host.port();
-    window.removeAllRows();
-    window.removeAllColumns();
+    EmptyResults(window);
     window.setStatusText(QStringLiteral(" Results window cleared"));
 }
 
