@@ -163,6 +163,8 @@ int16_t KEST_CALL checkRow(const int32_t *rowNumber, void *userArg, const kest_t
     for (int32_t i = 0; i < values->count; ++i) {
         FUZZ_CHECK(values->texts[i] != nullptr && isValidUtf8(values->texts[i]));
         FUZZ_CHECK(names->texts[i] != nullptr && isValidUtf8(names->texts[i]));
+        FUZZ_CHECK(std::strlen(values->texts[i]) == static_cast<std::size_t>(values->lengths[i]));
+        FUZZ_CHECK(std::strlen(names->texts[i]) == static_cast<std::size_t>(names->lengths[i]));
     }
     return *rowNumber == state->stopOn ? 1 : 0;
 }

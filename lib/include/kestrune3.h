@@ -99,10 +99,13 @@ typedef struct kest_table {
 #define KEST_CELL(table, column, row) \
     ((table)->cells[(size_t)(row) * (size_t)(table)->column_count + (size_t)(column)])
 
-/* The texts of one row given to a row callback: count texts, at least one. */
+/* The texts of one row given to a row callback: count texts, at least one,
+** with the length in bytes of each (its terminating zero not counted), so that
+** a caller that keeps millions of cells need not measure each one again. */
 typedef struct kest_texts {
     int32_t count;
     const char *const *texts;
+    const int32_t *lengths;     /* lengths[i] == strlen(texts[i]) */
 } kest_texts;
 
 /*

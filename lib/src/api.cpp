@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -112,47 +113,70 @@ public:
 
     void begin_statement(sqlite3_stmt *stmt, int columns) override
     {
+        const auto n = static_cast<std::size_t>(columns);
         names_.clear();
         for (int c = 0; c < columns; ++c)
             names_.push_back(column_name(stmt, c));
-        name_ptrs_.clear();
-        for (const auto &n : names_)
-            name_ptrs_.push_back(n.c_str());
-        value_ptrs_.resize(static_cast<std::size_t>(columns));
-        if (scratch_.size() < value_ptrs_.size())
-            scratch_.resize(value_ptrs_.size());
+        name_ptrs_.resize(n);
+        name_lengths_.resize(n);
+        for (std::size_t c = 0; c < n; ++c) {
+            name_ptrs_[c] = names_[c].c_str();
+            name_lengths_[c] = length32(names_[c]);
+        }
+        value_ptrs_.resize(n);
+        value_lengths_.resize(n);
+        if (scratch_.size() < n)
+            scratch_.resize(n);
     }
 
     int row(sqlite3_stmt *stmt, int columns) override
     {
         if (row_number_ == std::numeric_limits<int32_t>::max())
-            return SQLITE_TOOBIG;
+            return stop(SQLITE_TOOBIG, "result has more rows than a 32-bit count holds");
         ++row_number_;
         last_exec_rows = row_number_;
         if (callback_ == nullptr)
             return SQLITE_OK;
-        for (int c = 0; c < columns; ++c)
-            value_ptrs_[c] = cell_text(stmt, c, scratch_[c]).data();
-        const kest_texts values{columns, value_ptrs_.data()};
-        const kest_texts names{columns, name_ptrs_.data()};
+        for (int c = 0; c < columns; ++c) {
+            const std::string_view cell = cell_text(stmt, c, scratch_[c]);
+            if (cell.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
+                return stop(SQLITE_TOOBIG, "string or blob too big");
+            value_ptrs_[c] = cell.data();
+            value_lengths_[c] = static_cast<int32_t>(cell.size());
+        }
+        const kest_texts values{columns, value_ptrs_.data(), value_lengths_.data()};
+        const kest_texts names{columns, name_ptrs_.data(), name_lengths_.data()};
         const int32_t number = row_number_;
         return callback_(&number, user_arg_, &values, &names) == 0 ? SQLITE_OK : SQLITE_ABORT;
     }
 
-    std::string stop_text() const override
-    {
-        // Stopping at the callback's request is not an error of the SQL: no text.
-        return row_number_ == std::numeric_limits<int32_t>::max() ? "result has more rows than a 32-bit count holds"
-                                                                  : std::string();
-    }
+    // Stopping at the callback's request is not an error of the SQL: no text.
+    std::string stop_text() const override { return stop_text_; }
 
 private:
+    int stop(int code, const char *why)
+    {
+        stop_text_ = why;
+        return code;
+    }
+
+    // A name comes from the SQL text, which the engine keeps far below this.
+    static int32_t length32(const std::string &s)
+    {
+        if (s.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
+            throw std::length_error("column name too long");
+        return static_cast<int32_t>(s.size());
+    }
+
     kest_row_callback callback_;
     void *user_arg_;
     int32_t row_number_ = 0;
+    std::string stop_text_;
     std::vector<std::string> names_;
     std::vector<const char *> name_ptrs_;
+    std::vector<int32_t> name_lengths_;
     std::vector<const char *> value_ptrs_;
+    std::vector<int32_t> value_lengths_;
     std::vector<std::string> scratch_;
 };
 

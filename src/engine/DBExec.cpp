@@ -71,7 +71,7 @@ int16_t storeRow(const Engine &engine, const int32_t *rowNumber, const kest_text
         eventPump().runNow();
         RefreshThrottled(window);
     }
-    state.ExecResults.appendRow(rowValues->texts, rowValues->count);
+    state.ExecResults.appendRow(rowValues->texts, rowValues->lengths, rowValues->count);
     ++state.ExecRowCount;
 
     eventPump().letMessagesRun();

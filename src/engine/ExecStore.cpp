@@ -9,30 +9,31 @@ constexpr std::size_t TextBlockSize = std::size_t{1} << 20;
 constexpr char EmptyText[] = "";
 } // namespace
 
-const char *ExecStore::storeText(const char *text)
+const char *ExecStore::storeText(const char *text, std::size_t length)
 {
-    const std::size_t length = std::strlen(text);
     if (length == 0)
         return EmptyText;
-    const std::size_t need = length + 1;
-    if (need > left_) {
-        const std::size_t size = std::max(TextBlockSize, need);
+    if (length > left_) {
+        const std::size_t size = std::max(TextBlockSize, length);
         blocks_.push_back(std::unique_ptr<char[]>(new char[size]));
         free_ = blocks_.back().get();
         left_ = size;
     }
     char *stored = free_;
-    std::memcpy(stored, text, need);
-    free_ += need;
-    left_ -= need;
+    std::memcpy(stored, text, length);
+    free_ += length;
+    left_ -= length;
     return stored;
 }
 
-void ExecStore::appendRow(const char *const *texts, int count)
+void ExecStore::appendRow(const char *const *texts, const int32_t *lengths, int count)
 {
     rowStart_.push_back(cells_.size());
-    for (int c = 0; c < count; ++c)
-        cells_.push_back(storeText(texts[c]));
+    for (int c = 0; c < count; ++c) {
+        const auto length = static_cast<uint32_t>(lengths[c]);
+        cells_.push_back(storeText(texts[c], length));
+        lengths_.push_back(length);
+    }
     widest_ = std::max(widest_, count);
 }
 
@@ -43,6 +44,7 @@ void ExecStore::clear()
     free_ = nullptr;
     left_ = 0;
     cells_.clear();
+    lengths_.clear();
     rowStart_.clear();
     widest_ = 0;
 }
@@ -58,7 +60,8 @@ std::string_view ExecStore::cell(int64_t row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount(row))
         return {};
-    return cells_[rowStart_[static_cast<std::size_t>(row)] + static_cast<std::size_t>(column)];
+    const std::size_t i = rowStart_[static_cast<std::size_t>(row)] + static_cast<std::size_t>(column);
+    return {cells_[i], lengths_[i]};
 }
 
 } // namespace kest

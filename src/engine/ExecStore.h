@@ -1,7 +1,7 @@
 #pragma once
 // `ExecResults`: every row of an Exec run, kept compactly so that millions of rows fit: the
-// texts lie zero-terminated in a few large blocks, each cell costs one pointer, each row one
-// index. Rows of different widths are stored whole.
+// texts lie back to back in a few large blocks, each cell costs a pointer and a length, each
+// row one index. Rows of different widths are stored whole.
 
 #include <cstdint>
 #include <memory>
@@ -40,8 +40,8 @@ private:
 
 class ExecStore {
 public:
-    // Stores a row of `count` texts (UTF-8, zero-terminated, never null).
-    void appendRow(const char *const *texts, int count);
+    // Stores a row of `count` texts (UTF-8, never null) of the given lengths in bytes.
+    void appendRow(const char *const *texts, const int32_t *lengths, int count);
     // Drops every row and gives the memory back.
     void clear();
 
@@ -53,12 +53,13 @@ public:
     std::string_view cell(int64_t row, int column) const;
 
 private:
-    const char *storeText(const char *text);
+    const char *storeText(const char *text, std::size_t length);
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     char *free_ = nullptr;
     std::size_t left_ = 0;
     BlockArray<const char *> cells_;
+    BlockArray<uint32_t> lengths_;
     BlockArray<uint64_t> rowStart_;
     int widest_ = 0;
 };

@@ -114,3 +114,19 @@ TEST_F(ExecQuery, CellsMatchTheTablePath)
         EXPECT_EQ(e.rows[0].names[c], t.cell(c, 0)) << "column " << c;
     }
 }
+
+TEST_F(ExecQuery, IntegersReadAsTheEngineWritesThem)
+{
+    // The second column is the engine's own text of the first, on both paths.
+    const std::string sql = "SELECT column1, CAST(column1 AS TEXT) FROM (VALUES (0), (-1), (7), (1234567890123), "
+                            "(9223372036854775807), (-9223372036854775808), (-100))";
+    ExecResult e = exec(db.handle(), sql);
+    TableResult t = get_table(db.handle(), sql);
+    ASSERT_EQ(e.rows.size(), 7u);
+    ASSERT_NE(t.table, nullptr);
+    for (std::size_t r = 0; r < e.rows.size(); ++r) {
+        EXPECT_EQ(e.rows[r].values[0], e.rows[r].values[1]) << "row " << r;
+        EXPECT_EQ(t.cell(0, static_cast<int>(r) + 1), e.rows[r].values[1]) << "row " << r;
+    }
+    EXPECT_EQ(e.rows[5].values[0], "-9223372036854775808");
+}

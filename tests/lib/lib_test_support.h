@@ -3,6 +3,8 @@
 
 #include "kestrune3.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -107,10 +109,15 @@ inline int16_t collect_row(const int32_t *number, void *arg, const kest_texts *v
 {
     auto *c = static_cast<ExecCollector *>(arg);
     ExecRow row{*number, {}, {}};
-    for (int i = 0; i < values->count; ++i)
+    // Each text is kept by its own zero, and its given length must agree with it.
+    for (int i = 0; i < values->count; ++i) {
         row.values.emplace_back(values->texts[i]);
-    for (int i = 0; i < names->count; ++i)
+        EXPECT_EQ(values->lengths[i], static_cast<int32_t>(row.values.back().size())) << "value " << i;
+    }
+    for (int i = 0; i < names->count; ++i) {
         row.names.emplace_back(names->texts[i]);
+        EXPECT_EQ(names->lengths[i], static_cast<int32_t>(row.names.back().size())) << "name " << i;
+    }
     c->rows.push_back(std::move(row));
     return *number == c->stop_after ? -1 : 0;
 }
