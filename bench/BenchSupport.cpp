@@ -47,12 +47,12 @@ void BuildDemoDatabase(const QString &path)
     kest_sqlite3_close(&db);
 }
 
-double ShellSeconds(const QString &database, const QString &sql, int runs)
+double ShellSeconds(const QString &database, const QString &sql, int runs, const QString &outputFile)
 {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         QProcess shell;
-        shell.setStandardOutputFile(QProcess::nullDevice());
+        shell.setStandardOutputFile(outputFile.isEmpty() ? QProcess::nullDevice() : outputFile, QIODevice::Truncate);
         const auto start = std::chrono::steady_clock::now();
         shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), database, sql});
         if (!shell.waitForFinished(-1) || shell.exitCode() != 0)

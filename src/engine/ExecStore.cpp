@@ -49,19 +49,4 @@ void ExecStore::clear()
     widest_ = 0;
 }
 
-int ExecStore::columnCount(int64_t row) const
-{
-    const auto r = static_cast<std::size_t>(row);
-    const std::size_t end = r + 1 < rowStart_.size() ? rowStart_[r + 1] : cells_.size();
-    return static_cast<int>(end - rowStart_[r]);
-}
-
-std::string_view ExecStore::cell(int64_t row, int column) const
-{
-    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount(row))
-        return {};
-    const std::size_t i = rowStart_[static_cast<std::size_t>(row)] + static_cast<std::size_t>(column);
-    return {cells_[i], lengths_[i]};
-}
-
 } // namespace kest

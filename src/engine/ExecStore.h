@@ -46,11 +46,27 @@ public:
     void clear();
 
     int64_t rowCount() const { return static_cast<int64_t>(rowStart_.size()); }
-    int columnCount(int64_t row) const;
+    int columnCount(int64_t row) const
+    {
+        const auto r = static_cast<std::size_t>(row);
+        const std::size_t end = r + 1 < rowStart_.size() ? rowStart_[r + 1] : cells_.size();
+        return static_cast<int>(end - rowStart_[r]);
+    }
     // The widest row's width.
     int widestRow() const { return widest_; }
-    // Empty beyond the row's width.
-    std::string_view cell(int64_t row, int column) const;
+    // Empty beyond the row's width. Inline: an export reads every cell of millions of rows.
+    std::string_view cell(int64_t row, int column) const
+    {
+        if (row < 0 || row >= rowCount() || column < 0)
+            return {};
+        const auto r = static_cast<std::size_t>(row);
+        const std::size_t start = rowStart_[r];
+        const std::size_t end = r + 1 < rowStart_.size() ? rowStart_[r + 1] : cells_.size();
+        const std::size_t i = start + static_cast<std::size_t>(column);
+        if (i >= end)
+            return {};
+        return {cells_[i], lengths_[i]};
+    }
 
 private:
     const char *storeText(const char *text, std::size_t length);

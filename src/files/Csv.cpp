@@ -37,6 +37,11 @@ public:
         return true;
     }
 
+    // Room left in the block, and direct writing into it for a caller that checked the room.
+    size_t room() const { return Capacity - used_; }
+    char *cursor() { return block_.get() + used_; }
+    void advanceTo(const char *end) { used_ = size_t(end - block_.get()); }
+
     bool flush()
     {
         const bool ok = writeAll(block_.get(), used_);
@@ -57,8 +62,25 @@ private:
     size_t used_ = 0;
 };
 
+// Cells up to this length are copied byte by byte; a search for quotes costs more than that.
+constexpr size_t ShortCell = 32;
+
 bool putQuotedCell(BlockWriter &writer, std::string_view cell)
 {
+    // Most cells are short: written straight into the block when even a cell of nothing but
+    // quotes would fit.
+    if (cell.size() <= ShortCell && writer.room() >= 2 * cell.size() + 2) {
+        char *out = writer.cursor();
+        *out++ = '"';
+        for (const char c : cell) {
+            *out++ = c;
+            if (c == '"')
+                *out++ = '"';
+        }
+        *out++ = '"';
+        writer.advanceTo(out);
+        return true;
+    }
     if (!writer.put('"'))
         return false;
     // Copy the runs between double quotes whole and double each quote.

@@ -155,6 +155,11 @@ TEST_F(RowCallbackPath, RowsOfDifferentWidthsAreStoredWholeAndWidenTheList)
     EXPECT_EQ(window.model.cellText(2, 0), QStringLiteral("4"));
     EXPECT_EQ(state.ExecResults.columnCount(0), 1);
     EXPECT_EQ(state.ExecResults.columnCount(1), 2);
+    // Beyond a row's own width, or past the last row, a cell is empty, not the next row's text.
+    EXPECT_EQ(state.ExecResults.cell(0, 1), "");
+    EXPECT_EQ(state.ExecResults.cell(1, 1), "3");
+    EXPECT_EQ(state.ExecResults.cell(2, 1), "");
+    EXPECT_EQ(state.ExecResults.cell(3, 0), "");
 }
 
 TEST_F(RowCallbackPath, AFailingCellNamesItsStepAndTheRestGoesOn)

@@ -89,10 +89,12 @@ TEST(Csv, ReadsBackExactly)
 
 TEST(Csv, LargeOutputReadsBackExactly)
 {
-    // More than one output block, and one cell larger than a block.
+    // More than one output block, quoted cells shorter and longer than the writer's short cells,
+    // and one cell larger than a block.
     std::vector<CsvRecord> rows;
     for (int i = 0; i < 30000; ++i)
-        rows.push_back({std::to_string(i), "Title \"" + std::to_string(i * 7) + "\", part", std::string(size_t(i % 50), 'x')});
+        rows.push_back({std::to_string(i), "Title \"" + std::to_string(i * 7) + "\", part" + std::string(size_t(i % 40), 'y'),
+                        std::string(size_t(i % 50), 'x')});
     rows.push_back({std::string(3'000'000, '"'), "after"});
     rows.push_back({"last"});
     const QByteArray csv = csvOf(rows);
