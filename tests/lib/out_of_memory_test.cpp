@@ -2,91 +2,22 @@
 // query over a huge cross join must end with KEST_NOMEM and "out of memory", hand out nothing,
 // and leave the library working once memory is back; so must a UTF-16 text too large to convert.
 //
-// AddressSanitizer reserves terabytes of shadow memory at start-up and its operator new aborts
-// instead of throwing, so an address-space limit cannot be used under it. The sanitizer build
-// therefore skips these tests in its instrumented executables and runs them from
+// An address-space limit cannot be used under AddressSanitizer (see ChildProcess.h): the
+// sanitizer build skips these tests in its instrumented executables and runs them from
 // kestrune3_nomem_tests, built from the library's sources without sanitizers.
 
+#include "ChildProcess.h"
 #include "lib_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <csignal>
-#include <fstream>
 #include <sstream>
 #include <string>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define KEST_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KEST_UNDER_ASAN 1
-#endif
-#endif
 
 using namespace kest::test;
 
 namespace {
-
-// The process's current virtual size in bytes.
-rlim_t virtualSize()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with("VmSize:"))
-            return rlim_t(std::stoull(line.substr(7))) * 1024;
-    return 0;
-}
-
-// Lets the process grow by `room` bytes more; the hard limit stays, so it can be lifted again.
-bool limitAddressSpace(rlim_t room)
-{
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = virtualSize() + room;
-    return setrlimit(RLIMIT_AS, &limit) == 0;
-}
-
-void liftAddressSpaceLimit()
-{
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_AS, &limit);
-}
-
-// Runs `body` in a child process and returns what it wrote; the child's own failures (a crash,
-// a hang caught by the alarm, a non-zero exit) fail the test.
-template <typename Body>
-std::string inChild(Body body)
-{
-    int fds[2];
-    EXPECT_EQ(pipe(fds), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        alarm(120); // a hang ends the child with SIGALRM
-        const std::string report = body();
-        const bool written = write(fds[1], report.data(), report.size()) == ssize_t(report.size());
-        _exit(written ? 0 : 3);
-    }
-    close(fds[1]);
-    std::string report;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        report.append(buffer, std::size_t(n));
-    close(fds[0]);
-    int status = 0;
-    EXPECT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status)) << "child ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
-    return report;
-}
 
 std::string describe(int16_t code, const char *err, const kest_table *table, int32_t rows)
 {
