@@ -1,10 +1,7 @@
 #include "DBExec.h"
-#include "KestruneBinding.h"
-#include "ModuleState.h"
-#include "RecordingWindow.h"
+#include "EngineFixture.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -17,15 +14,18 @@ using namespace kest::test;
 
 namespace {
 
-class RowCallbackPath : public ::testing::Test {
+class RowCallbackPath : public EngineFixture {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-
+    // The exec path adds its text to the caller's; the command passes an empty one.
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        message.clear();
+    }
     int32_t exec(const QString &sql, const QString &path = QString())
     {
         return DBExec(engine, path.isNull() ? database() : path, sql, message, code, seconds);
     }
-    QString database() const { return dir.filePath(QStringLiteral("test.db")); }
     // `rows` rows of one column holding "row 1", "row 2", ...
     static QString numberedRows(int rows)
     {
@@ -33,19 +33,6 @@ protected:
                               "SELECT 'row ' || i AS name FROM n")
             .arg(rows);
     }
-    static KestruneBinding &library()
-    {
-        static KestruneBinding binding{QStringLiteral(KEST_REAL_LIBRARY)};
-        return binding;
-    }
-
-    QTemporaryDir dir;
-    RecordingWindow window;
-    ModuleState state;
-    Engine engine{library(), window, state};
-    QString message;
-    int16_t code = -7;
-    float seconds = -7;
 };
 
 } // namespace

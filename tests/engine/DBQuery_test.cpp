@@ -1,12 +1,9 @@
 #include "DBQuery.h"
-#include "KestruneBinding.h"
-#include "ModuleState.h"
-#include "RecordingWindow.h"
+#include "EngineFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -19,29 +16,12 @@ using namespace kest::test;
 
 namespace {
 
-class TablePath : public ::testing::Test {
+class TablePath : public EngineFixture {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-
     int32_t query(const QString &sql, const QString &path = QString())
     {
         return DBQuery(engine, path.isNull() ? database() : path, sql, message, code, seconds);
     }
-    QString database() const { return dir.filePath(QStringLiteral("test.db")); }
-
-    static KestruneBinding &library()
-    {
-        static KestruneBinding binding{QStringLiteral(KEST_REAL_LIBRARY)};
-        return binding;
-    }
-
-    QTemporaryDir dir;
-    RecordingWindow window;
-    ModuleState state;
-    Engine engine{library(), window, state};
-    QString message = QStringLiteral("caller");
-    int16_t code = -7;
-    float seconds = -7;
 };
 
 // Keeps the statement busy for a long time (some hundred million engine steps).

@@ -9,6 +9,7 @@
 #include "ChildProcess.h"
 #include "DBExec.h"
 #include "DBQuery.h"
+#include "EngineFixture.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "RecordingWindow.h"
@@ -21,12 +22,6 @@ using namespace kest;
 using namespace kest::test;
 
 namespace {
-
-KestruneBinding &library()
-{
-    static KestruneBinding binding{QStringLiteral(KEST_REAL_LIBRARY)};
-    return binding;
-}
 
 // 900 million rows with a 1000-character cell each: no store can hold them.
 const QString HugeCrossJoin =
@@ -42,7 +37,7 @@ std::string runOutOfMemory(Path path, rlim_t room)
 {
     RecordingWindow window;
     ModuleState state;
-    const Engine engine{library(), window, state};
+    const Engine engine{realLibrary(), window, state};
     QString message;
     int16_t code = -1;
     float seconds = 0;

@@ -5,6 +5,7 @@
 #include "DBQuery.h"
 #include "DemoData.h"
 #include "DemoQueries.h"
+#include "EngineFixture.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QueryTiming.h"
@@ -29,12 +30,6 @@ using namespace kest;
 using namespace kest::test;
 
 namespace {
-
-KestruneBinding &library()
-{
-    static KestruneBinding binding{QStringLiteral(KEST_REAL_LIBRARY)};
-    return binding;
-}
 
 QByteArray readBytes(const QString &path)
 {
@@ -64,7 +59,7 @@ Outcome runTable(const QString &path, const QString &sql)
     ModuleState state;
     Outcome o;
     float seconds = 0;
-    o.rows = DBQuery(Engine{library(), window, state}, path, sql, o.message, o.code, seconds);
+    o.rows = DBQuery(Engine{realLibrary(), window, state}, path, sql, o.message, o.code, seconds);
     o.listRows = window.model.rowCount();
     o.statusLine = FormatRowCount(o.rows, QLocale::c()) + QStringLiteral(" rows") + StatusCodeAndMessage(o.code, o.message);
     return o;
@@ -76,7 +71,7 @@ Outcome runExec(const QString &path, const QString &sql)
     ModuleState state;
     Outcome o;
     float seconds = 0;
-    o.rows = DBExec(Engine{library(), window, state}, path, sql, o.message, o.code, seconds);
+    o.rows = DBExec(Engine{realLibrary(), window, state}, path, sql, o.message, o.code, seconds);
     o.listRows = window.model.rowCount();
     o.storedRows = state.ExecRowCount;
     o.statusLine = QLatin1Char(' ') + FormatRowCount(o.rows, QLocale::c()) + QStringLiteral(" rows") +
@@ -89,17 +84,17 @@ Outcome runExec(const QString &path, const QString &sql)
 QString libraryError(const QString &path, const QString &sql, bool exec)
 {
     int32_t handle = 0;
-    if (library().sqlite3_open_v2(path.toUtf8(), handle, KEST_OPEN_READWRITE, nullptr) != 0)
+    if (realLibrary().sqlite3_open_v2(path.toUtf8(), handle, KEST_OPEN_READWRITE, nullptr) != 0)
         return QStringLiteral("<open failed>");
     KestText error;
     if (exec) {
-        library().sqlite_exec(handle, sql.toUtf8(), nullptr, nullptr, error);
+        realLibrary().sqlite_exec(handle, sql.toUtf8(), nullptr, nullptr, error);
     } else {
         KestTable table;
         int16_t status = 0;
-        library().sqlite_get_table(table, handle, sql.toUtf8(), error, status);
+        realLibrary().sqlite_get_table(table, handle, sql.toUtf8(), error, status);
     }
-    library().sqlite3_close(handle);
+    realLibrary().sqlite3_close(handle);
     return toQString(error);
 }
 
