@@ -16,15 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -39,81 +30,6 @@ public:
 private:
     int64_t rows_;
     std::string cell_;
-};
-
-// A tmpfs of `bytes` mounted on `folder` while alive. Mounting needs CAP_SYS_ADMIN; without it
-// the test is skipped rather than faked.
-class SmallFileSystem {
-public:
-    SmallFileSystem(const QString &folder, int kib) : folder_(folder.toStdString())
-    {
-        const std::string options = "size=" + std::to_string(kib) + "k,mode=0777";
-        mounted_ = mount("tmpfs", folder_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
-        error_ = mounted_ ? std::string() : std::strerror(errno);
-    }
-    ~SmallFileSystem()
-    {
-        if (mounted_)
-            umount2(folder_.c_str(), MNT_DETACH);
-    }
-    SmallFileSystem(const SmallFileSystem &) = delete;
-    SmallFileSystem &operator=(const SmallFileSystem &) = delete;
-    bool mounted() const { return mounted_; }
-    const std::string &error() const { return error_; }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-    std::string error_;
-};
-
-// Makes `folder` a place where no file can be created or renamed: without write permission for
-// an ordinary user, and immutable (chattr +i) for root, who ignores permission bits.
-class UnwritableFolder {
-public:
-    explicit UnwritableFolder(const QString &folder) : folder_(folder.toStdString())
-    {
-        if (geteuid() != 0) {
-            done_ = chmod(folder_.c_str(), 0555) == 0;
-            how_ = "mode 0555";
-        } else {
-            done_ = setImmutable(true);
-            how_ = "immutable";
-        }
-        error_ = done_ ? std::string() : std::strerror(errno);
-    }
-    ~UnwritableFolder()
-    {
-        if (done_ && geteuid() != 0)
-            chmod(folder_.c_str(), 0755);
-        else if (done_)
-            setImmutable(false);
-    }
-    UnwritableFolder(const UnwritableFolder &) = delete;
-    UnwritableFolder &operator=(const UnwritableFolder &) = delete;
-    bool done() const { return done_; }
-    std::string why() const { return how_ + ": " + error_; }
-
-private:
-    bool setImmutable(bool on) const
-    {
-        const int fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0)
-            return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        const int saved = errno;
-        close(fd);
-        errno = saved;
-        return ok;
-    }
-
-    std::string folder_;
-    bool done_ = false;
-    std::string how_;
-    std::string error_;
 };
 
 const QByteArray EarlierCsv = "\"earlier\",\"export\"\r\n";
@@ -138,7 +54,7 @@ TEST(WriteFaults, SavesIntoAFullFileSystemFailAndKeepTheEarlierFiles)
     QTemporaryDir dir;
     SmallFileSystem disk(dir.path(), 64);
     if (!disk.mounted())
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.error();
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.error().toStdString();
     const QString csv = dir.filePath(QStringLiteral("Kestrune-output.csv"));
     const QString script = dir.filePath(QStringLiteral("Kestrune-saved.sql"));
     ASSERT_TRUE(writeBytes(csv, EarlierCsv));
@@ -164,7 +80,7 @@ TEST(WriteFaults, ANewFileThatFitsOnlyInPlaceOfTheOldOneFailsAndKeepsTheOld)
     QTemporaryDir dir;
     SmallFileSystem disk(dir.path(), 64);
     if (!disk.mounted())
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.error();
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.error().toStdString();
     const QString csv = dir.filePath(QStringLiteral("Kestrune-output.csv"));
     const QByteArray earlier(40 * 1024, 'e');
     ASSERT_TRUE(writeBytes(csv, earlier));
@@ -184,7 +100,7 @@ TEST(WriteFaults, SavesIntoAFolderWhereNoFileCanBeCreatedFailAndKeepTheEarlierFi
     {
         UnwritableFolder locked(dir.path());
         if (!locked.done())
-            GTEST_SKIP() << "cannot make the folder unwritable here: " << locked.why();
+            GTEST_SKIP() << "cannot make the folder unwritable here: " << locked.error().toStdString();
         EXPECT_FALSE(kest::SaveCSV(csv, Rows(10, "x")));
         EXPECT_FALSE(kest::SaveFile(script, QStringLiteral("SELECT 1;")));
     }

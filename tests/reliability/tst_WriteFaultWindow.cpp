@@ -13,15 +13,6 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -32,72 +23,6 @@ namespace {
 
 // The ways a save can meet a fault, each set up on the program folder.
 enum class Fault { FileSizeLimit, FullFileSystem, UnwritableFolder, FolderThroughAFile };
-
-// A tmpfs of 64 KiB on `folder` while alive; mounting needs CAP_SYS_ADMIN.
-class SmallFileSystem {
-public:
-    explicit SmallFileSystem(const QString &folder) : folder_(folder.toLocal8Bit())
-    {
-        mounted_ = mount("tmpfs", folder_.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k,mode=0777") == 0;
-        error_ = mounted_ ? QString() : QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~SmallFileSystem()
-    {
-        if (mounted_)
-            umount2(folder_.constData(), MNT_DETACH);
-    }
-    SmallFileSystem(const SmallFileSystem &) = delete;
-    SmallFileSystem &operator=(const SmallFileSystem &) = delete;
-    bool mounted() const { return mounted_; }
-    QString error() const { return error_; }
-
-private:
-    QByteArray folder_;
-    bool mounted_ = false;
-    QString error_;
-};
-
-// A folder where no file can be created or renamed: mode 0555 for an ordinary user, immutable
-// (chattr +i) for root, who ignores permission bits.
-class UnwritableFolder {
-public:
-    explicit UnwritableFolder(const QString &folder) : folder_(folder.toLocal8Bit())
-    {
-        done_ = geteuid() == 0 ? setImmutable(true) : chmod(folder_.constData(), 0555) == 0;
-        error_ = done_ ? QString() : QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~UnwritableFolder()
-    {
-        if (done_ && geteuid() == 0)
-            setImmutable(false);
-        else if (done_)
-            chmod(folder_.constData(), 0755);
-    }
-    UnwritableFolder(const UnwritableFolder &) = delete;
-    UnwritableFolder &operator=(const UnwritableFolder &) = delete;
-    bool done() const { return done_; }
-    QString error() const { return error_; }
-
-private:
-    bool setImmutable(bool on) const
-    {
-        const int fd = open(folder_.constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0)
-            return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        const int saved = errno;
-        close(fd);
-        errno = saved;
-        return ok;
-    }
-
-    QByteArray folder_;
-    bool done_ = false;
-    QString error_;
-};
 
 // The fault set up while alive; `target` is where the command will try to write `fileName`.
 class FaultyFolder {
@@ -111,7 +36,7 @@ public:
         folder_ = scratch_.filePath(QStringLiteral("program"));
         QDir().mkdir(folder_);
         if (fault == Fault::FullFileSystem) {
-            disk_.emplace(folder_);
+            disk_.emplace(folder_, 64);
             if (!disk_->mounted()) {
                 skip_ = QStringLiteral("cannot mount a small tmpfs here: ") + disk_->error();
                 return;
