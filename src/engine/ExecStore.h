@@ -49,8 +49,7 @@ public:
     int columnCount(int64_t row) const
     {
         const auto r = static_cast<std::size_t>(row);
-        const std::size_t end = r + 1 < rowStart_.size() ? rowStart_[r + 1] : cells_.size();
-        return static_cast<int>(end - rowStart_[r]);
+        return static_cast<int>(rowEnd(r) - rowStart_[r]);
     }
     // The widest row's width.
     int widestRow() const { return widest_; }
@@ -60,16 +59,16 @@ public:
         if (row < 0 || row >= rowCount() || column < 0)
             return {};
         const auto r = static_cast<std::size_t>(row);
-        const std::size_t start = rowStart_[r];
-        const std::size_t end = r + 1 < rowStart_.size() ? rowStart_[r + 1] : cells_.size();
-        const std::size_t i = start + static_cast<std::size_t>(column);
-        if (i >= end)
+        const std::size_t i = rowStart_[r] + static_cast<std::size_t>(column);
+        if (i >= rowEnd(r))
             return {};
         return {cells_[i], lengths_[i]};
     }
 
 private:
     const char *storeText(const char *text, std::size_t length);
+    // One past the row's last cell: where the next row starts.
+    std::size_t rowEnd(std::size_t row) const { return row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size(); }
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     char *free_ = nullptr;
