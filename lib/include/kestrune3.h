@@ -242,6 +242,31 @@ KEST_API char *KEST_CALL kest_KestLibTimeStamp(void);
 ** g++ 12.2). */
 KEST_API int16_t KEST_CALL kest_MSVCVersion(void);
 
+/*
+** The memory budget. Linux seldom fails an allocation: it kills the process
+** instead. So results are held within a budget that the library decides once,
+** when it is loaded: the room left under the tightest of the process's memory
+** cgroup limit (cgroup v1 or v2), the physical memory, the address-space limit
+** (RLIMIT_AS) and the environment variable KESTRUNE_MEMORY_LIMIT (bytes, or
+** with the suffix K, M or G), less headroom for the rest of the program (an
+** eighth of that room, at least 64 MiB). The engine's own heap is held to the
+** same figure.
+** Both query functions count what their results hold against it; a table
+** query that would pass it ends with KEST_NOMEM, "out of memory" and no
+** table. A caller that keeps rows of its own (from the row callback) draws
+** from the same budget, so that the whole process stays within it.
+*/
+
+/* The budget in bytes; INT64_MAX when nothing limits the process. */
+KEST_API int64_t KEST_CALL kest_memory_budget(void);
+
+/* Counts `bytes` more as held by the caller: 1 when that fits within the
+** budget, 0 (counting nothing) when it does not. */
+KEST_API int32_t KEST_CALL kest_memory_take(int64_t bytes);
+
+/* Gives back bytes counted by kest_memory_take(). */
+KEST_API void KEST_CALL kest_memory_give(int64_t bytes);
+
 /* Releases a text handed out by the library. NULL is a harmless no-op. */
 KEST_API void KEST_CALL kest_free_text(char *text);
 

@@ -3,6 +3,7 @@
 #include "kestrune3.h"
 
 #include "connections.h"
+#include "memory_budget.h"
 #include "statements.h"
 #include "table_builder.h"
 #include "text.h"
@@ -50,6 +51,11 @@ int progress_hook(void *arg) noexcept
     }
 }
 
+BetweenStatements between(Connection &connection)
+{
+    return BetweenStatements{progress_hook, &connection};
+}
+
 // The UTF-16 SQL as the current Unicode setting gives it to the engine; `converted` keeps the
 // UTF-8 copy alive when the library converts.
 SqlSource utf16_source(const char16_t *sql, std::string &converted)
@@ -76,13 +82,14 @@ int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **err
             error = connection == nullptr ? kBadHandle : "no place for the result table";
         } else {
             TableBuilder builder;
-            const RunOutcome outcome = run_statements(connection->db.get(), sql, builder);
+            const RunOutcome outcome = run_statements(connection->db.get(), sql, builder, between(*connection));
             code = outcome.code;
             error = outcome.error;
             // An interrupted query returns no data; any other failure keeps the rows so far.
             if (code != SQLITE_INTERRUPT) {
-                last_query_rows = builder.data_rows();
+                const int32_t rows = builder.data_rows();
                 *result = builder.release();
+                last_query_rows = rows;
             }
         }
     } catch (const std::bad_alloc &) {
@@ -92,9 +99,11 @@ int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **err
         code = SQLITE_INTERNAL;
         error = "internal error";
     }
-    if (code == SQLITE_NOMEM && result != nullptr && *result != nullptr) {
-        free_table(*result);
-        *result = nullptr;
+    if (code == SQLITE_NOMEM) {
+        if (result != nullptr && *result != nullptr) {
+            free_table(*result);
+            *result = nullptr;
+        }
         last_query_rows = 0;
     }
     try {
@@ -194,7 +203,7 @@ int16_t exec(int32_t handle, SqlSource sql, kest_row_callback callback, void *us
             error = kBadHandle;
         } else {
             ExecSink sink(callback, user_arg);
-            const RunOutcome outcome = run_statements(connection->db.get(), sql, sink);
+            const RunOutcome outcome = run_statements(connection->db.get(), sql, sink, between(*connection));
             code = outcome.code;
             error = outcome.error;
         }
@@ -397,6 +406,22 @@ KEST_API int16_t KEST_CALL kest_MSVCVersion(void)
 #else
     return 0;
 #endif
+}
+
+KEST_API int64_t KEST_CALL kest_memory_budget(void)
+{
+    return budget::bytes();
+}
+
+KEST_API int32_t KEST_CALL kest_memory_take(int64_t bytes)
+{
+    return bytes >= 0 && budget::take(bytes) ? 1 : 0;
+}
+
+KEST_API void KEST_CALL kest_memory_give(int64_t bytes)
+{
+    if (bytes > 0)
+        budget::give(bytes);
 }
 
 KEST_API void KEST_CALL kest_free_text(char *text)

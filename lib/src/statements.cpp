@@ -57,9 +57,11 @@ RunOutcome failure(sqlite3 *db, int rc)
 
 } // namespace
 
-RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink)
+RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink, BetweenStatements between)
 {
-    while (!at_end(sql)) {
+    for (bool first = true; !at_end(sql); first = false) {
+        if (!first && between.call != nullptr && between.call(between.arg) != 0)
+            return RunOutcome{SQLITE_INTERRUPT, {}};
         StmtPtr stmt;
         const int prepared = prepare_next(db, sql, stmt);
         if (prepared != SQLITE_OK)

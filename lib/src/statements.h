@@ -31,7 +31,15 @@ public:
     virtual std::string stop_text() const { return {}; }
 };
 
-RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink);
+// Called between two statements of a text, as the engine's progress handler is called within
+// one: a text of many short statements (each too short to reach the handler) stays
+// interruptible. A non-zero result ends the text with SQLITE_INTERRUPT.
+struct BetweenStatements {
+    int (*call)(void *) = nullptr;
+    void *arg = nullptr;
+};
+
+RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink, BetweenStatements between);
 
 // The text of one cell as handed out: valid UTF-8, zero-terminated, "" for NULL.
 // Points into the engine's row (valid until the next step) or into scratch.

@@ -14,10 +14,26 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 struct TableStorage {
     kest_table table{};
     TextArena arena;
-    std::vector<const char *> cells;
+    PageArray<const char *> cells;
 };
 
 } // namespace
+
+BudgetedBlock::BudgetedBlock(std::size_t n) : size(n)
+{
+    budget::take_or_throw(static_cast<int64_t>(n));
+    try {
+        bytes.reset(new char[n]);
+    } catch (...) {
+        budget::give(static_cast<int64_t>(n));
+        throw;
+    }
+}
+
+BudgetedBlock::~BudgetedBlock()
+{
+    budget::give(static_cast<int64_t>(size));
+}
 
 const char *TextArena::copy(std::string_view s)
 {
@@ -26,8 +42,8 @@ const char *TextArena::copy(std::string_view s)
     const std::size_t need = s.size() + 1;
     if (need > left_) {
         const std::size_t size = std::max(kBlockSize, need);
-        blocks_.emplace_back(new char[size]);
-        next_ = blocks_.back().get();
+        blocks_.push_back(std::make_unique<BudgetedBlock>(size));
+        next_ = blocks_.back()->bytes.get();
         left_ = size;
     }
     char *out = next_;
@@ -52,9 +68,10 @@ void TableBuilder::widen(int columns)
     // Rows of a statement wider than all before it: lay the table out again, the new
     // columns named after this statement and empty in the earlier rows.
     const int32_t old_width = width_;
-    std::vector<const char *> wider(static_cast<std::size_t>(rows_ == 0 ? 1 : rows_) * columns, kEmpty);
+    PageArray<const char *> wider;
+    wider.resize(static_cast<std::size_t>(rows_ == 0 ? 1 : rows_) * columns, kEmpty);
     for (int64_t r = 0; r < rows_; ++r)
-        std::copy_n(cells_.begin() + r * old_width, old_width, wider.begin() + r * columns);
+        std::copy_n(cells_.data() + r * old_width, old_width, wider.data() + r * columns);
     for (int c = old_width; c < columns; ++c)
         wider[c] = arena_.copy(statement_names_[c]);
     cells_ = std::move(wider);

@@ -4,6 +4,7 @@
 // cells costs little more than its text.
 
 #include "kestrune3.h"
+#include "page_array.h"
 #include "statements.h"
 
 #include <cstdint>
@@ -14,13 +15,23 @@
 
 namespace kest {
 
+// Blocks counted against the memory budget while they live.
+struct BudgetedBlock {
+    explicit BudgetedBlock(std::size_t n);
+    ~BudgetedBlock();
+    BudgetedBlock(const BudgetedBlock &) = delete;
+    BudgetedBlock &operator=(const BudgetedBlock &) = delete;
+    std::unique_ptr<char[]> bytes;
+    std::size_t size;
+};
+
 class TextArena {
 public:
     // A zero-terminated copy of s that lives as long as the arena.
     const char *copy(std::string_view s);
 
 private:
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<std::unique_ptr<BudgetedBlock>> blocks_;
     char *next_ = nullptr;
     std::size_t left_ = 0;
 };
@@ -40,7 +51,7 @@ private:
     void widen(int columns);
 
     TextArena arena_;
-    std::vector<const char *> cells_; // row by row, width_ per row; row 0 the names
+    PageArray<const char *> cells_; // row by row, width_ per row; row 0 the names
     std::vector<std::string> statement_names_;
     int32_t width_ = 0;
     int64_t rows_ = 0;

@@ -37,6 +37,8 @@ private:
     int64_t rows_;
 };
 
+struct ExportAbandoned {};
+
 void offerCsvExport(CommandHost &host)
 {
     ModuleState &state = host.state();
@@ -48,8 +50,14 @@ void offerCsvExport(CommandHost &host)
     host.port().refresh();
     bool saved = false;
     const StoredRows rows(state.ExecResults, state.ExecRowCount);
-    // The export lets window messages run now and then; Stop has no effect on it.
-    if (SaveCSV(csvPath, rows, [] { eventPump().letMessagesRun(); })) {
+    // The export lets window messages run now and then; Stop has no effect on it, Exit abandons
+    // it (the unfinished file is removed, an earlier one stays).
+    const auto letMessagesRun = [&state] {
+        eventPump().letMessagesRun();
+        if (state.ExitRequested)
+            throw ExportAbandoned();
+    };
+    if (SaveCSV(csvPath, rows, letMessagesRun)) {
         const int64_t length = QFileInfo(csvPath).size();
         if (length > 0) {
             saved = true;
@@ -133,6 +141,8 @@ void Command12_Click(CommandHost &host)
     });
     if (state.ExecRowCount > ExecDisplayLimit)
         Step([&] { offerCsvExport(host); });
+    if (state.ExitRequested)
+        return;
     Step([&] { window.refresh(); });
     Step([&] { state.ExecResults.clear(); });
     Step([&] { AddQueryTimeToStatusBar(window, elapsedSeconds, host.numberLocale()); });

@@ -5,11 +5,13 @@
 #include "ModuleState.h"
 #include "QueryClock.h"
 #include "RunTimeFailure.h"
+#include "RunningQuery.h"
 #include "StatusTexts.h"
 #include "WindowPort.h"
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <thread>
 
 namespace kest {
@@ -19,26 +21,6 @@ constexpr int32_t OpenReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
 constexpr int32_t RowsPerGrowth = 5000;
 constexpr int32_t RowsPerProgressText = 5000;
 constexpr std::chrono::milliseconds ProgressPause{10};
-
-// The library's row callback gets no useful argument: the run under way is found here, with
-// the description of a failure inside the callback, which must not leave it as an exception.
-struct RunningExec {
-    const Engine &engine;
-    QString callbackFailure;
-};
-RunningExec *activeExec = nullptr;
-
-class ActiveExec {
-public:
-    explicit ActiveExec(RunningExec &run) : previous_(activeExec) { activeExec = &run; }
-    ~ActiveExec() { activeExec = previous_; }
-    ActiveExec(const ActiveExec &) = delete;
-    ActiveExec &operator=(const ActiveExec &) = delete;
-
-private:
-    RunningExec *previous_;
-};
-
 
 // Columns for a row wider than the list, named after that row's statement.
 void widenList(WindowPort &window, const kest_texts &names, int from)
@@ -91,13 +73,15 @@ int16_t storeRow(const Engine &engine, const int32_t *rowNumber, const kest_text
 int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void * /*unused*/, const kest_texts *rowValues,
                                   const kest_texts *columnNames)
 {
-    if (activeExec == nullptr)
+    RunningQuery *run = RunningScope::current();
+    if (run == nullptr)
         return True16;
     try {
-        return storeRow(activeExec->engine, rowNumber, rowValues, columnNames);
+        return storeRow(run->engine, rowNumber, rowValues, columnNames);
     } catch (...) {
-        // A row that cannot be stored (memory is out) ends the statement; the rows so far stay.
-        activeExec->callbackFailure = DescribeCurrentFailure();
+        // A row that cannot be stored (the memory budget is spent) ends the statement; the rows
+        // so far stay.
+        run->callbackFailure = std::current_exception();
         return True16;
     }
 }
@@ -110,12 +94,11 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
     ModuleState &state = engine.state;
     int16_t checkpoint = 10;
     // A failing step is described with the step it happened at, and the next step runs.
-    const auto trap = [&](auto &&step) {
+    const auto trap = [&](auto &&step) noexcept {
         try {
             step();
         } catch (...) {
-            statusMessage = QLatin1Char('[') + DescribeCurrentFailure() + QStringLiteral(" after line: ") +
-                            QString::number(checkpoint) + QLatin1Char(']');
+            statusMessage = BracketedFailure(checkpoint); // the step reached inside `step`
         }
     };
 
@@ -141,12 +124,14 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
         }
         checkpoint = 40;
         state.ExecRowCount = 0;
+        state.ExecResults.drawFrom(&library);
+        trap([&] { RegisterProgress(library, handle); });
         KestText error;
         checkpoint = 50;
         const QueryClock clock;
-        RunningExec run{engine, {}};
+        RunningQuery run{engine, QueryPath::RowCallback, {}, 0};
         {
-            const ActiveExec active(run);
+            const RunningScope running(run);
             int16_t userArgument = 0; // handed to the callback, which never reads it
             trap([&] {
                 if (state.UseUnicode != False16) {
@@ -159,9 +144,11 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
             });
         }
         elapsedSeconds = clock.elapsedSeconds();
-        if (!run.callbackFailure.isEmpty())
-            statusMessage = QLatin1Char('[') + run.callbackFailure + QStringLiteral(" after line: ") +
-                            QString::number(checkpoint) + QLatin1Char(']');
+        if (status == KEST_INTERRUPT)
+            state.StopRequested = False16; // acted on: the statement ended before giving a row
+        // A row that could not be stored fails the exec step itself.
+        if (run.callbackFailure)
+            trap([&] { std::rethrow_exception(run.callbackFailure); });
 
         // On the way out of the program the window is left alone; only the database is closed.
         if (state.ExitRequested) {

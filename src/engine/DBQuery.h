@@ -17,8 +17,4 @@ namespace kest {
 int32_t DBQuery(const Engine &engine, const QString &databasePath, const QString &sqlText,
                 QString &statusMessage, int16_t &statusCode, float &elapsedSeconds);
 
-// The progress callback of the table path: keeps the window answering, animates the status
-// bar, and asks the library to interrupt when Stop was pressed.
-int16_t KEST_CALL SQLProgressCallback();
-
 } // namespace kest

@@ -1,10 +1,14 @@
 #pragma once
 // `ExecResults`: every row of an Exec run, kept compactly so that millions of rows fit: the
-// texts lie back to back in a few large blocks, each cell costs a pointer and a length, each
-// row one index. Rows of different widths are stored whole.
+// texts lie back to back in a few large buffers, each cell costs 12 bytes of bookkeeping, each
+// row one index. Rows of different widths are stored whole. What the store holds is drawn from
+// the memory budget; a row past it is refused with std::bad_alloc and the rows so far stay.
 
+#include "MemoryBudget.h"
+#include "TextArena.h"
+
+#include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -17,15 +21,18 @@ public:
     static constexpr std::size_t BlockBits = 16;
     static constexpr std::size_t BlockSize = std::size_t{1} << BlockBits;
 
+    void drawFrom(MemoryBudget *budget) noexcept { budget_ = budget; }
     void push_back(T value)
     {
         if (size_ % BlockSize == 0)
-            blocks_.push_back(std::make_unique<T[]>(BlockSize));
+            blocks_.push_back(AllocateBudgeted<T>(budget_, BlockSize));
         blocks_.back()[size_ % BlockSize] = value;
         ++size_;
     }
     const T &operator[](std::size_t i) const { return blocks_[i >> BlockBits][i & (BlockSize - 1)]; }
     std::size_t size() const { return size_; }
+    // Forgets the values from `n` on; their blocks are kept for the next ones.
+    void truncate(std::size_t n) { size_ = std::min(size_, n); }
     void clear()
     {
         blocks_.clear();
@@ -34,13 +41,17 @@ public:
     }
 
 private:
-    std::vector<std::unique_ptr<T[]>> blocks_;
+    std::vector<BudgetedArray<T>> blocks_;
     std::size_t size_ = 0;
+    MemoryBudget *budget_ = nullptr;
 };
 
 class ExecStore {
 public:
-    // Stores a row of `count` texts (UTF-8, never null) of the given lengths in bytes.
+    // What the store holds from now on is counted against `budget`.
+    void drawFrom(MemoryBudget *budget) noexcept;
+    // Stores a row of `count` texts (UTF-8, never null) of the given lengths in bytes. A row that
+    // does not fit the budget is not stored at all.
     void appendRow(const char *const *texts, const int32_t *lengths, int count);
     // Drops every row and gives the memory back.
     void clear();
@@ -62,19 +73,15 @@ public:
         const std::size_t i = rowStart_[r] + static_cast<std::size_t>(column);
         if (i >= rowEnd(r))
             return {};
-        return {cells_[i], lengths_[i]};
+        return texts_.text(cells_[i]);
     }
 
 private:
-    const char *storeText(const char *text, std::size_t length);
     // One past the row's last cell: where the next row starts.
     std::size_t rowEnd(std::size_t row) const { return row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size(); }
 
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    char *free_ = nullptr;
-    std::size_t left_ = 0;
-    BlockArray<const char *> cells_;
-    BlockArray<uint32_t> lengths_;
+    TextArena texts_;
+    BlockArray<TextArena::Span> cells_;
     BlockArray<uint64_t> rowStart_;
     int widest_ = 0;
 };

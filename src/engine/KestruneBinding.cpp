@@ -33,6 +33,8 @@ struct KestruneBinding::Functions {
     decltype(&kest_KestLibVersion) lib_version = nullptr;
     decltype(&kest_KestLibTimeStamp) lib_time_stamp = nullptr;
     decltype(&kest_MSVCVersion) msvc_version = nullptr;
+    decltype(&kest_memory_take) memory_take = nullptr;
+    decltype(&kest_memory_give) memory_give = nullptr;
     decltype(&kest_free_text) free_text = nullptr;
     decltype(&kest_free_table) free_table = nullptr;
 };
@@ -229,6 +231,24 @@ KestText KestruneBinding::KestLibTimeStamp()
 int16_t KestruneBinding::MSVCVersion()
 {
     return resolve(fn_->msvc_version, "kest_MSVCVersion")();
+}
+
+bool KestruneBinding::take(int64_t bytes) noexcept
+{
+    try {
+        return resolve(fn_->memory_take, "kest_memory_take")(bytes) != 0;
+    } catch (...) {
+        // A library that keeps no budget sets no limit.
+        return true;
+    }
+}
+
+void KestruneBinding::give(int64_t bytes) noexcept
+{
+    try {
+        resolve(fn_->memory_give, "kest_memory_give")(bytes);
+    } catch (...) {
+    }
 }
 
 } // namespace kest

@@ -4,6 +4,8 @@
 // search path, and each function is resolved by its exported `kest_` name at its own first call.
 // Members keep the names under which the rest of the program knows the library's functions.
 
+#include "MemoryBudget.h"
+
 #include <kestrune3.h>
 
 #include <QByteArray>
@@ -51,7 +53,8 @@ using KestTable = std::unique_ptr<kest_table, KestTableFree>;
 // The text of a KestText as program text; an absent text is empty.
 QString toQString(const KestText &text);
 
-class KestruneBinding {
+// Also the program's door to the library's memory budget.
+class KestruneBinding final : public MemoryBudget {
 public:
     // The library's name as the platform's loader takes it: "kestrune3" finds libkestrune3.so
     // (kestrune3.dll on Windows). An absolute path loads exactly that file; tests pass a stand-in.
@@ -61,7 +64,7 @@ public:
     KestruneBinding(const KestruneBinding &) = delete;
     KestruneBinding &operator=(const KestruneBinding &) = delete;
     // The library stays loaded: texts and tables it handed out keep pointers to its free functions.
-    ~KestruneBinding();
+    ~KestruneBinding() override;
 
     const QString &libraryName() const noexcept { return libraryName_; }
     // The file actually loaded; empty before the first call.
@@ -90,6 +93,9 @@ public:
     int16_t KestLibVersion();
     KestText KestLibTimeStamp();
     int16_t MSVCVersion();
+
+    bool take(int64_t bytes) noexcept override;
+    void give(int64_t bytes) noexcept override;
 
     // The deleters for what the library hands out; resolving them may throw LibraryError.
     KestTextFree textDeleter();

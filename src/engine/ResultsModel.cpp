@@ -24,8 +24,15 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const std::string_view text = cellUtf8(index.row(), index.column());
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    std::string_view text = cellUtf8(index.row(), index.column());
+    // A list shows the start of a long text, as a report-style list does: laying out and
+    // measuring megabytes for one line of a cell would freeze the window for seconds.
+    if (text.size() <= LongestShownText)
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    std::size_t cut = LongestShownText;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a character
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(cut)) + QChar(0x2026);
 }
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -45,7 +45,13 @@ public:
     void beginBulkUpdate();
     void endBulkUpdate();
 
-    // The cell's text; empty outside the list.
+    // Rows added one by one draw their texts from `budget`.
+    void drawFrom(MemoryBudget *budget) noexcept { arena_.drawFrom(budget); }
+
+    // The most bytes of a cell's text that the list shows; a longer text shows its start and "…".
+    static constexpr std::size_t LongestShownText = 1024;
+
+    // The cell's text, whole; empty outside the list.
     QString cellText(int row, int column) const;
     // How many large buffers hold the cell texts (rows added one by one).
     std::size_t textBufferCount() const noexcept { return arena_.bufferCount(); }

@@ -22,4 +22,16 @@ QString DescribeCurrentFailure()
     }
 }
 
+QString BracketedFailure(int checkpoint) noexcept
+{
+    try {
+        QString text = QLatin1Char('[') + DescribeCurrentFailure();
+        if (checkpoint >= 0)
+            text += QStringLiteral(" after line: ") + QString::number(checkpoint);
+        return text + QLatin1Char(']');
+    } catch (...) {
+        return QStringLiteral("[Out of memory]"); // static text: no allocation
+    }
+}
+
 } // namespace kest

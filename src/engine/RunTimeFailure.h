@@ -12,14 +12,18 @@ namespace kest {
 // The words for the failure being handled (call from inside a catch block).
 QString DescribeCurrentFailure();
 
-// Runs `step`; a failure becomes "[" + its description + suffix + "]" in `statusMessage`.
-template <typename Step>
-void Trapped(QString &statusMessage, Step &&step, const QString &suffix = QString())
+// For a catch block: "[" + the failure's words + " after line: " + `checkpoint` + "]", or without
+// the line part when `checkpoint` is negative. When memory is too short even for that text, a
+// fixed text: describing a failure never fails.
+QString BracketedFailure(int checkpoint = -1) noexcept;
+
+// Runs `step`; a failure becomes the bracketed failure text in `statusMessage`.
+template <typename Step> void Trapped(QString &statusMessage, Step &&step) noexcept
 {
     try {
         std::forward<Step>(step)();
     } catch (...) {
-        statusMessage = QLatin1Char('[') + DescribeCurrentFailure() + suffix + QLatin1Char(']');
+        statusMessage = BracketedFailure();
     }
 }
 

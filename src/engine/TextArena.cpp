@@ -14,12 +14,12 @@ TextArena::Span TextArena::store(std::string_view text)
         std::min<std::size_t>(text.size(), std::numeric_limits<uint32_t>::max());
     if (length > BufferSize / 4) {
         // A long text gets its own buffer, so it does not waste the rest of a shared one.
-        buffers_.push_back(std::make_unique_for_overwrite<char[]>(length));
+        buffers_.push_back(AllocateBudgeted<char>(budget_, length));
         std::memcpy(buffers_.back().get(), text.data(), length);
         return {static_cast<uint32_t>(buffers_.size() - 1), 0, static_cast<uint32_t>(length)};
     }
     if (used_ == 0 || used_ + length > BufferSize) {
-        buffers_.push_back(std::make_unique_for_overwrite<char[]>(BufferSize));
+        buffers_.push_back(AllocateBudgeted<char>(budget_, BufferSize));
         shared_ = buffers_.size() - 1;
         used_ = 0;
     }

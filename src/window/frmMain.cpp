@@ -54,6 +54,7 @@ frmMain::frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
     setObjectName(QStringLiteral("frmMain"));
     createControls();
     applyDesign();
+    results_->drawFrom(&library_); // rows that Exec adds count against the memory budget
     port_ = std::make_unique<MainWindowPort>(*this, *SB1, *lvResults, *results_);
     new QueryWindowKeys(Text2, desktop_); // owned by Text2, whose key presses it watches
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);

@@ -1,0 +1,49 @@
+#pragma once
+// Memory that results hold is drawn from the process's budget, which the library decides (see
+// kestrune3.h): past it a query ends with its out-of-memory text instead of the kernel killing
+// the program.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+namespace kest {
+
+class MemoryBudget {
+public:
+    virtual ~MemoryBudget() = default;
+    // True, counting `bytes` as held, when they fit; false, counting nothing, when they do not.
+    virtual bool take(int64_t bytes) noexcept = 0;
+    virtual void give(int64_t bytes) noexcept = 0;
+};
+
+template <typename T> struct BudgetedDelete {
+    MemoryBudget *budget = nullptr;
+    std::size_t bytes = 0;
+    void operator()(T *p) const noexcept
+    {
+        delete[] p;
+        if (budget != nullptr)
+            budget->give(static_cast<int64_t>(bytes));
+    }
+};
+template <typename T> using BudgetedArray = std::unique_ptr<T[], BudgetedDelete<T>>;
+
+// `n` values, uninitialised, counted against `budget` (nullptr: not counted) while they live.
+// Throws std::bad_alloc when the budget refuses them.
+template <typename T> BudgetedArray<T> AllocateBudgeted(MemoryBudget *budget, std::size_t n)
+{
+    const std::size_t bytes = n * sizeof(T);
+    if (budget != nullptr && !budget->take(static_cast<int64_t>(bytes)))
+        throw std::bad_alloc();
+    try {
+        return BudgetedArray<T>(new T[n], BudgetedDelete<T>{budget, bytes});
+    } catch (...) {
+        if (budget != nullptr)
+            budget->give(static_cast<int64_t>(bytes));
+        throw;
+    }
+}
+
+} // namespace kest

@@ -1,0 +1,51 @@
+#pragma once
+// The query that is inside the library. The library's progress callback takes no argument, so
+// both query paths' callbacks find their run through this one object, which lives exactly as
+// long as the library call.
+
+#include "Engine.h"
+#include "StatusTexts.h"
+#include "kestrune3.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <exception>
+
+namespace kest {
+
+struct RunningQuery {
+    const Engine &engine;
+    QueryPath path;
+    // A failure inside the row callback, which must not leave it as an exception.
+    std::exception_ptr callbackFailure;
+    // Progress calls since Stop was pressed with no row arriving to act on it.
+    int32_t callsWithStopPending = 0;
+};
+
+// Makes `run` the running query for as long as the scope lives. A query started inside another
+// one is refused by the commands, but the one before is restored all the same.
+class RunningScope {
+public:
+    explicit RunningScope(RunningQuery &run);
+    ~RunningScope();
+    RunningScope(const RunningScope &) = delete;
+    RunningScope &operator=(const RunningScope &) = delete;
+
+    // The query inside the library, or nullptr.
+    static RunningQuery *current() noexcept;
+
+private:
+    RunningQuery *previous_;
+};
+
+// The progress callback of both paths, every 20 engine steps and between two statements: keeps
+// the window answering and turns Stop and Exit into an interrupt (code 9). On the table path it
+// also animates the status bar. On the row path rows that still flow end the statement
+// themselves (code 4); the interrupt is for a statement that works without giving rows.
+int16_t KEST_CALL SQLProgressCallback();
+
+// Registers SQLProgressCallback on `handle` at the engine's progress interval.
+void RegisterProgress(KestruneBinding &library, int32_t handle);
+
+} // namespace kest
