@@ -60,18 +60,21 @@ int64_t cgroup_limit()
         if (first == std::string::npos || second == std::string::npos)
             continue;
         const std::string controllers = line.substr(first + 1, second - first - 1);
-        std::string path = line.substr(second + 1);
+        std::string mount, file;
         if (controllers.empty()) {
-            for (;;) {
-                limit = std::min(limit, read_limit_file("/sys/fs/cgroup" + path + "/memory.max"));
-                const auto slash = path.rfind('/');
-                if (slash == std::string::npos || path.size() <= 1)
-                    break;
-                path.resize(slash);
-            }
+            mount = "/sys/fs/cgroup";
+            file = "/memory.max";
         } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
-            limit = std::min(limit, read_limit_file("/sys/fs/cgroup/memory" + path + "/memory.limit_in_bytes"));
-            limit = std::min(limit, read_limit_file("/sys/fs/cgroup/memory/memory.limit_in_bytes"));
+            mount = "/sys/fs/cgroup/memory";
+            file = "/memory.limit_in_bytes";
+        } else {
+            continue;
+        }
+        // A cgroup's ancestors limit it too.
+        for (std::string path = line.substr(second + 1);; path.resize(path.rfind('/'))) {
+            limit = std::min(limit, read_limit_file(mount + (path == "/" ? "" : path) + file));
+            if (path.empty() || path == "/")
+                break;
         }
     }
     return limit;

@@ -21,6 +21,8 @@ constexpr int32_t OpenReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
 constexpr int32_t RowsPerGrowth = 5000;
 constexpr int32_t RowsPerProgressText = 5000;
 constexpr std::chrono::milliseconds ProgressPause{10};
+// The list keeps its texts in buffers of a megabyte: the last one may be mostly unused.
+constexpr int64_t ListCopySlack = int64_t{1} << 20;
 
 // Columns for a row wider than the list, named after that row's statement.
 void widenList(WindowPort &window, const kest_texts &names, int from)
@@ -33,11 +35,20 @@ void widenList(WindowPort &window, const kest_texts &names, int from)
 
 namespace {
 
-int16_t storeRow(const Engine &engine, const int32_t *rowNumber, const kest_texts *rowValues,
+// Bytes that the list's copy of a row will take, beyond what its buffers round up to.
+int64_t listCopyBytes(const kest_texts &row)
+{
+    int64_t bytes = 0;
+    for (int c = 0; c < row.count; ++c)
+        bytes += row.lengths[c];
+    return bytes;
+}
+
+int16_t storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *rowValues,
                  const kest_texts *columnNames)
 {
-    ModuleState &state = engine.state;
-    WindowPort &window = engine.window;
+    ModuleState &state = run.engine.state;
+    WindowPort &window = run.engine.window;
 
     if (*rowNumber == 1)
         widenList(window, *columnNames, 0);
@@ -53,6 +64,8 @@ int16_t storeRow(const Engine &engine, const int32_t *rowNumber, const kest_text
         eventPump().runNow();
         RefreshThrottled(window);
     }
+    if (state.ExecRowCount < ExecDisplayLimit && run.listCopy != nullptr)
+        run.listCopy->add(listCopyBytes(*rowValues) + (state.ExecRowCount == 0 ? ListCopySlack : 0));
     state.ExecResults.appendRow(rowValues->texts, rowValues->lengths, rowValues->count);
     ++state.ExecRowCount;
 
@@ -77,7 +90,7 @@ int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void * /*unused*/, c
     if (run == nullptr)
         return True16;
     try {
-        return storeRow(run->engine, rowNumber, rowValues, columnNames);
+        return storeRow(*run, rowNumber, rowValues, columnNames);
     } catch (...) {
         // A row that cannot be stored (the memory budget is spent) ends the statement; the rows
         // so far stay.
@@ -129,7 +142,8 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
         KestText error;
         checkpoint = 50;
         const QueryClock clock;
-        RunningQuery run{engine, QueryPath::RowCallback, {}, 0};
+        BudgetReservation listCopy(&library);
+        RunningQuery run{engine, QueryPath::RowCallback, {}, 0, &listCopy};
         {
             const RunningScope running(run);
             int16_t userArgument = 0; // handed to the callback, which never reads it
@@ -162,6 +176,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
                                      QString::number(ExecDisplayLimit) + QStringLiteral(" results - please wait ...)"));
                 window.refresh();
             });
+            listCopy.release(); // for the list to take now
             const int32_t shown = std::min(state.ExecRowCount, ExecDisplayLimit);
             const ExecStore &store = state.ExecResults;
             window.beginBulkUpdate();

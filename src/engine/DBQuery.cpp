@@ -53,7 +53,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QString
     int16_t status = 0;
     const QueryClock clock;
     {
-        RunningQuery run{engine, QueryPath::Table, {}, 0};
+        RunningQuery run{engine, QueryPath::Table, {}, 0, nullptr};
         const RunningScope running(run);
         Trapped(statusMessage, [&] {
             if (engine.state.UseUnicode != False16) {

@@ -46,4 +46,31 @@ template <typename T> BudgetedArray<T> AllocateBudgeted(MemoryBudget *budget, st
     }
 }
 
+// Bytes held back from the budget for an allocation to come, given back when released.
+class BudgetReservation {
+public:
+    explicit BudgetReservation(MemoryBudget *budget) noexcept : budget_(budget) {}
+    ~BudgetReservation() { release(); }
+    BudgetReservation(const BudgetReservation &) = delete;
+    BudgetReservation &operator=(const BudgetReservation &) = delete;
+
+    // Throws std::bad_alloc when the budget refuses `bytes` more.
+    void add(int64_t bytes)
+    {
+        if (budget_ != nullptr && !budget_->take(bytes))
+            throw std::bad_alloc();
+        held_ += bytes;
+    }
+    void release() noexcept
+    {
+        if (budget_ != nullptr && held_ > 0)
+            budget_->give(held_);
+        held_ = 0;
+    }
+
+private:
+    MemoryBudget *budget_;
+    int64_t held_ = 0;
+};
+
 } // namespace kest

@@ -4,6 +4,7 @@
 // long as the library call.
 
 #include "Engine.h"
+#include "MemoryBudget.h"
 #include "StatusTexts.h"
 #include "kestrune3.h"
 
@@ -21,6 +22,9 @@ struct RunningQuery {
     std::exception_ptr callbackFailure;
     // Progress calls since Stop was pressed with no row arriving to act on it.
     int32_t callsWithStopPending = 0;
+    // Row path: the memory that the list's copy of the rows it will show is going to need,
+    // held back as they are stored, so that the store cannot spend it.
+    BudgetReservation *listCopy = nullptr;
 };
 
 // Makes `run` the running query for as long as the scope lives. A query started inside another

@@ -125,11 +125,21 @@ void frmMain::applyDesign()
     // Qt breaks a line that has no place to break at a word (a megabyte of hex in a loaded
     // script) in time that grows with the square of its length: minutes, the window frozen.
     // While the box holds such a line, lines break anywhere, in time that grows with the length.
-    connect(Text2->document(), &QTextDocument::contentsChanged, Text2, [edit = Text2] {
+    // The switch is made when the text changes and before the new text is laid out, so a pasted
+    // or loaded long line is laid out only the fast way.
+    connect(Text2->document(), &QTextDocument::contentsChange, Text2, [edit = Text2](int from, int, int added) {
         constexpr int LongestWordWrappedLine = 10000;
-        bool longLine = false;
-        for (QTextBlock block = edit->document()->begin(); block.isValid() && !longLine; block = block.next())
-            longLine = block.length() > LongestWordWrappedLine;
+        const QTextDocument *document = edit->document();
+        const auto longLineIn = [](QTextBlock block, const QTextBlock &end) {
+            for (; block.isValid() && block != end; block = block.next())
+                if (block.length() > LongestWordWrappedLine)
+                    return true;
+            return false;
+        };
+        // The changed blocks decide, unless breaking anywhere is on: then any long line left keeps it.
+        const bool anywhere = edit->wordWrapMode() == QTextOption::WrapAnywhere;
+        const bool longLine = anywhere ? longLineIn(document->begin(), QTextBlock())
+                                       : longLineIn(document->findBlock(from), document->findBlock(from + added).next());
         const auto mode = longLine ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
         if (edit->wordWrapMode() != mode)
             edit->setWordWrapMode(mode);
