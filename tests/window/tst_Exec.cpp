@@ -154,6 +154,42 @@ private slots:
         QVERIFY(!f->window->Command14->isEnabled());
     }
 
+    // A statement that works long before its first row, and a script of short statements that
+    // never give a row, stop on both paths; a stopped script has run only part of its statements.
+    void stopBeforeAnyRow_data()
+    {
+        QTest::addColumn<bool>("exec");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("stopped");
+        const QString count = QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                             "WHERE i < 100000000) SELECT count(*) FROM n");
+        const QString script = QStringLiteral("CREATE TABLE m(x);\r\n") +
+                               QStringLiteral("INSERT INTO m VALUES(1);\r\n").repeated(Inserts);
+        const QString query = QStringLiteral("0 rows - Status code: 9 (User cancelled - no data will be returned)");
+        const QString exec = QStringLiteral(" 0 rows - Status code: 9 (User cancelled)");
+        QTest::newRow("Run Query, count") << false << count << query;
+        QTest::newRow("Exec, count") << true << count << exec;
+        QTest::newRow("Run Query, script") << false << script << query;
+        QTest::newRow("Exec, script") << true << script << exec;
+    }
+    void stopBeforeAnyRow()
+    {
+        QFETCH(bool, exec);
+        QFETCH(QString, sql);
+        QFETCH(QString, stopped);
+        QTimer::singleShot(150, [this] { f->click(f->window->Command14); });
+        f->type(sql);
+        f->click(exec ? f->window->Command12 : f->window->Command1);
+        compareStatus(f->status(), stopped);
+        QVERIFY(!exec || f->state.StopRequested == False16);
+        QVERIFY(!f->window->Command14->isEnabled());
+        if (sql.startsWith(QStringLiteral("CREATE"))) {
+            f->type(QStringLiteral("SELECT count(*) FROM m"));
+            f->click(f->window->Command1);
+            QVERIFY(f->window->results().cellText(0, 0).toInt() < Inserts);
+        }
+    }
+
     void anEmptyQueryWindowReportsNoRows()
     {
         f->type(QStringLiteral("SELECT 1 UNION ALL SELECT 2"));
@@ -183,6 +219,7 @@ private slots:
     }
 
 private:
+    static constexpr int Inserts = 20000;
     std::unique_ptr<RealWindowFixture> f;
     QString csvPath;
 };
