@@ -1,37 +1,117 @@
 #include "ExecStore.h"
 
-#include <algorithm>
+#include <cstring>
 
 namespace kest {
+namespace {
+
+constexpr std::size_t BufferSize = std::size_t{1} << 20;
+
+// Lengths and counts as unsigned LEB128: seven bits a byte, low bits first.
+std::size_t varintSize(uint32_t n)
+{
+    std::size_t size = 1;
+    while (n >= 0x80) {
+        n >>= 7;
+        ++size;
+    }
+    return size;
+}
+
+unsigned char *putVarint(unsigned char *out, uint32_t n)
+{
+    while (n >= 0x80) {
+        *out++ = static_cast<unsigned char>(n | 0x80);
+        n >>= 7;
+    }
+    *out++ = static_cast<unsigned char>(n);
+    return out;
+}
+
+uint32_t getVarint(const unsigned char *&in)
+{
+    uint32_t n = 0;
+    for (int shift = 0;; shift += 7) {
+        const unsigned char byte = *in++;
+        n |= static_cast<uint32_t>(byte & 0x7F) << shift;
+        if (byte < 0x80)
+            return n;
+    }
+}
+
+} // namespace
 
 void ExecStore::drawFrom(MemoryBudget *budget) noexcept
 {
-    texts_.drawFrom(budget);
-    cells_.drawFrom(budget);
-    rowStart_.drawFrom(budget);
+    budget_ = budget;
+    rows_.drawFrom(budget);
 }
 
 void ExecStore::appendRow(const char *const *texts, const int32_t *lengths, int count)
 {
-    // A row refused halfway is taken back whole, so the row before still ends where it did.
-    const std::size_t start = cells_.size();
-    try {
-        for (int c = 0; c < count; ++c)
-            cells_.push_back(texts_.store(std::string_view(texts[c], static_cast<std::size_t>(lengths[c]))));
-        rowStart_.push_back(start);
-    } catch (...) {
-        cells_.truncate(start);
-        throw;
+    std::size_t size = varintSize(static_cast<uint32_t>(count));
+    for (int c = 0; c < count; ++c)
+        size += varintSize(static_cast<uint32_t>(lengths[c])) + static_cast<std::size_t>(lengths[c]);
+    // Everything that can fail comes before the row is written, so a refused row leaves no trace.
+    if (size > left_) {
+        const std::size_t bytes = std::max(BufferSize, size);
+        buffers_.push_back(AllocateBudgeted<unsigned char>(budget_, bytes));
+        free_ = buffers_.back().get();
+        left_ = bytes;
     }
+    rows_.push_back(free_);
+    unsigned char *out = putVarint(free_, static_cast<uint32_t>(count));
+    for (int c = 0; c < count; ++c) {
+        out = putVarint(out, static_cast<uint32_t>(lengths[c]));
+        std::memcpy(out, texts[c], static_cast<std::size_t>(lengths[c]));
+        out += lengths[c];
+    }
+    free_ = out;
+    left_ -= size;
     widest_ = std::max(widest_, count);
+}
+
+int ExecStore::columnCount(int64_t row) const
+{
+    if (row < 0 || row >= rowCount())
+        return 0;
+    const unsigned char *in = rows_[static_cast<std::size_t>(row)];
+    return static_cast<int>(getVarint(in));
+}
+
+std::string_view ExecStore::cell(int64_t row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0)
+        return {};
+    if (row != cursorRow_ || column < cursorColumn_) {
+        const unsigned char *in = rows_[static_cast<std::size_t>(row)];
+        const int count = static_cast<int>(getVarint(in));
+        if (column >= count)
+            return {};
+        cursorRow_ = row;
+        cursorColumn_ = 0;
+        cursor_ = in;
+    } else if (column >= columnCount(row)) {
+        return {};
+    }
+    for (; cursorColumn_ < column; ++cursorColumn_)
+        cursor_ += getVarint(cursor_);
+    const uint32_t length = getVarint(cursor_);
+    const auto *text = reinterpret_cast<const char *>(cursor_);
+    cursor_ += length;
+    ++cursorColumn_;
+    return {text, length};
 }
 
 void ExecStore::clear()
 {
-    texts_.clear();
-    cells_.clear();
-    rowStart_.clear();
+    buffers_.clear();
+    buffers_.shrink_to_fit();
+    free_ = nullptr;
+    left_ = 0;
+    rows_.clear();
     widest_ = 0;
+    cursorRow_ = -1;
 }
 
 } // namespace kest

@@ -1,11 +1,12 @@
 #pragma once
-// `ExecResults`: every row of an Exec run, kept compactly so that millions of rows fit: the
-// texts lie back to back in a few large buffers, each cell costs 12 bytes of bookkeeping, each
-// row one index. Rows of different widths are stored whole. What the store holds is drawn from
-// the memory budget; a row past it is refused with std::bad_alloc and the rows so far stay.
+// `ExecResults`: every row of an Exec run, kept compactly so that millions of rows fit in little
+// fresh memory (each page the store touches for the first time costs a page fault): a row is
+// its cell count and, per cell, the text's length and bytes, back to back in large buffers,
+// with one index per row. A cell of fewer than 128 bytes costs one byte beyond its text. Rows
+// of different widths are stored whole. What the store holds is drawn from the memory budget;
+// a row past it is refused with std::bad_alloc and the rows so far stay.
 
 #include "MemoryBudget.h"
-#include "TextArena.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -31,8 +32,6 @@ public:
     }
     const T &operator[](std::size_t i) const { return blocks_[i >> BlockBits][i & (BlockSize - 1)]; }
     std::size_t size() const { return size_; }
-    // Forgets the values from `n` on; their blocks are kept for the next ones.
-    void truncate(std::size_t n) { size_ = std::min(size_, n); }
     void clear()
     {
         blocks_.clear();
@@ -56,34 +55,24 @@ public:
     // Drops every row and gives the memory back.
     void clear();
 
-    int64_t rowCount() const { return static_cast<int64_t>(rowStart_.size()); }
-    int columnCount(int64_t row) const
-    {
-        const auto r = static_cast<std::size_t>(row);
-        return static_cast<int>(rowEnd(r) - rowStart_[r]);
-    }
+    int64_t rowCount() const { return static_cast<int64_t>(rows_.size()); }
+    int columnCount(int64_t row) const;
     // The widest row's width.
     int widestRow() const { return widest_; }
-    // Empty beyond the row's width. Inline: an export reads every cell of millions of rows.
-    std::string_view cell(int64_t row, int column) const
-    {
-        if (row < 0 || row >= rowCount() || column < 0)
-            return {};
-        const auto r = static_cast<std::size_t>(row);
-        const std::size_t i = rowStart_[r] + static_cast<std::size_t>(column);
-        if (i >= rowEnd(r))
-            return {};
-        return texts_.text(cells_[i]);
-    }
+    // Empty beyond the row's width. Reading the cells of a row in order costs one step each.
+    std::string_view cell(int64_t row, int column) const;
 
 private:
-    // One past the row's last cell: where the next row starts.
-    std::size_t rowEnd(std::size_t row) const { return row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size(); }
-
-    TextArena texts_;
-    BlockArray<TextArena::Span> cells_;
-    BlockArray<uint64_t> rowStart_;
+    std::vector<BudgetedArray<unsigned char>> buffers_;
+    unsigned char *free_ = nullptr;
+    std::size_t left_ = 0;
+    BlockArray<const unsigned char *> rows_;
     int widest_ = 0;
+    MemoryBudget *budget_ = nullptr;
+    // Where the last cell read ended, so that the next cell of the same row is found at once.
+    mutable int64_t cursorRow_ = -1;
+    mutable int cursorColumn_ = 0;
+    mutable const unsigned char *cursor_ = nullptr;
 };
 
 } // namespace kest
