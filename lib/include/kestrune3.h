@@ -251,7 +251,7 @@ KEST_API int16_t KEST_CALL kest_MSVCVersion(void);
 ** with the suffix K, M or G), less headroom for the rest of the program (an
 ** eighth of that room, at least 64 MiB). The engine's own heap is held to the
 ** same figure.
-** Both query functions count what their results hold against it; a table
+** The table functions count what their results hold against it; a table
 ** query that would pass it ends with KEST_NOMEM, "out of memory" and no
 ** table. A caller that keeps rows of its own (from the row callback) draws
 ** from the same budget, so that the whole process stays within it.
@@ -266,6 +266,23 @@ KEST_API int32_t KEST_CALL kest_memory_take(int64_t bytes);
 
 /* Gives back bytes counted by kest_memory_take(). */
 KEST_API void KEST_CALL kest_memory_give(int64_t bytes);
+
+/* The size in which kest_memory_alloc() hands out memory whose pages are
+** already in place. */
+#define KEST_MEMORY_CHUNK ((int64_t)4 << 20)
+
+/*
+** Allocates `bytes` for rows that the caller keeps, counted against the budget
+** while they live; NULL when the budget or the system refuses. A request of
+** KEST_MEMORY_CHUNK bytes is served, when one is ready, by memory whose pages a
+** helper thread of the library has touched ahead: the first touch of a page
+** costs a fault, and storing millions of rows is mostly first touches. The
+** caller releases the memory with kest_memory_free(), giving the same size.
+*/
+KEST_API void *KEST_CALL kest_memory_alloc(int64_t bytes);
+
+/* Releases memory from kest_memory_alloc(). NULL is a harmless no-op. */
+KEST_API void KEST_CALL kest_memory_free(void *memory, int64_t bytes);
 
 /* Releases a text handed out by the library. NULL is a harmless no-op. */
 KEST_API void KEST_CALL kest_free_text(char *text);

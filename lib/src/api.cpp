@@ -7,6 +7,7 @@
 #include "statements.h"
 #include "table_builder.h"
 #include "text.h"
+#include "warm_memory.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -422,6 +423,23 @@ KEST_API void KEST_CALL kest_memory_give(int64_t bytes)
 {
     if (bytes > 0)
         budget::give(bytes);
+}
+
+KEST_API void *KEST_CALL kest_memory_alloc(int64_t bytes)
+{
+    if (bytes <= 0)
+        return nullptr;
+    try {
+        return warm::allocate(static_cast<std::size_t>(bytes));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+KEST_API void KEST_CALL kest_memory_free(void *memory, int64_t bytes)
+{
+    if (bytes > 0)
+        warm::release(memory, static_cast<std::size_t>(bytes));
 }
 
 KEST_API void KEST_CALL kest_free_text(char *text)

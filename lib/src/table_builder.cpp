@@ -1,38 +1,53 @@
 #include "table_builder.h"
 
+#include "warm_memory.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 namespace kest {
 namespace {
 
 constexpr char kEmpty[] = "";
-constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
 // What a kest_table's `internal` points to: the storage behind its cells.
 struct TableStorage {
+    ~TableStorage() { CellArray::release_joined(cells, cell_bytes); }
     kest_table table{};
     TextArena arena;
-    PageArray<const char *> cells;
+    const char **cells = nullptr;
+    std::size_t cell_bytes = 0;
 };
 
 } // namespace
 
-BudgetedBlock::BudgetedBlock(std::size_t n) : size(n)
+WarmBlocks &WarmBlocks::operator=(WarmBlocks &&other) noexcept
 {
-    budget::take_or_throw(static_cast<int64_t>(n));
-    try {
-        bytes.reset(new char[n]);
-    } catch (...) {
-        budget::give(static_cast<int64_t>(n));
-        throw;
-    }
+    release();
+    blocks_ = std::exchange(other.blocks_, {});
+    return *this;
 }
 
-BudgetedBlock::~BudgetedBlock()
+WarmBlocks::~WarmBlocks()
 {
-    budget::give(static_cast<int64_t>(size));
+    release();
+}
+
+char *WarmBlocks::add(std::size_t bytes)
+{
+    blocks_.reserve(blocks_.size() + 1); // so that the block below is never lost
+    void *block = warm::allocate(bytes);
+    blocks_.emplace_back(block, bytes);
+    return static_cast<char *>(block);
+}
+
+void WarmBlocks::release() noexcept
+{
+    for (const auto &[block, bytes] : blocks_)
+        warm::release(block, bytes);
+    blocks_.clear();
 }
 
 const char *TextArena::copy(std::string_view s)
@@ -41,9 +56,8 @@ const char *TextArena::copy(std::string_view s)
         return kEmpty;
     const std::size_t need = s.size() + 1;
     if (need > left_) {
-        const std::size_t size = std::max(kBlockSize, need);
-        blocks_.push_back(std::make_unique<BudgetedBlock>(size));
-        next_ = blocks_.back()->bytes.get();
+        const std::size_t size = std::max(warm::ChunkSize, need);
+        next_ = blocks_.add(size);
         left_ = size;
     }
     char *out = next_;
@@ -52,6 +66,61 @@ const char *TextArena::copy(std::string_view s)
     next_ += need;
     left_ -= need;
     return out;
+}
+
+const std::size_t CellArray::PerChunk = warm::ChunkSize / sizeof(const char *);
+
+CellArray::CellArray(CellArray &&other) noexcept
+    : chunks_(std::exchange(other.chunks_, {})), size_(std::exchange(other.size_, 0))
+{
+}
+
+CellArray &CellArray::operator=(CellArray &&other) noexcept
+{
+    release();
+    chunks_ = std::exchange(other.chunks_, {});
+    size_ = std::exchange(other.size_, 0);
+    return *this;
+}
+
+CellArray::~CellArray()
+{
+    release();
+}
+
+void CellArray::push_back(const char *cell)
+{
+    if (size_ == chunks_.size() * PerChunk) {
+        chunks_.reserve(chunks_.size() + 1);
+        chunks_.push_back(static_cast<const char **>(warm::allocate(warm::ChunkSize)));
+    }
+    chunks_[size_ / PerChunk][size_ % PerChunk] = cell;
+    ++size_;
+}
+
+const char **CellArray::join(std::size_t &bytes)
+{
+    bytes = chunks_.size() * warm::ChunkSize;
+    const char **cells = chunks_.size() == 1
+                             ? chunks_.front()
+                             : static_cast<const char **>(warm::join(reinterpret_cast<void *const *>(chunks_.data()),
+                                                                     chunks_.size()));
+    chunks_.clear();
+    size_ = 0;
+    return cells;
+}
+
+void CellArray::release_joined(const char **cells, std::size_t bytes) noexcept
+{
+    warm::release(cells, bytes);
+}
+
+void CellArray::release() noexcept
+{
+    for (const char **chunk : chunks_)
+        warm::release(chunk, warm::ChunkSize);
+    chunks_.clear();
+    size_ = 0;
 }
 
 void TableBuilder::begin_statement(sqlite3_stmt *stmt, int columns)
@@ -68,12 +137,12 @@ void TableBuilder::widen(int columns)
     // Rows of a statement wider than all before it: lay the table out again, the new
     // columns named after this statement and empty in the earlier rows.
     const int32_t old_width = width_;
-    PageArray<const char *> wider;
-    wider.resize(static_cast<std::size_t>(rows_ == 0 ? 1 : rows_) * columns, kEmpty);
-    for (int64_t r = 0; r < rows_; ++r)
-        std::copy_n(cells_.data() + r * old_width, old_width, wider.data() + r * columns);
-    for (int c = old_width; c < columns; ++c)
-        wider[c] = arena_.copy(statement_names_[c]);
+    CellArray wider;
+    for (int64_t r = 0; r < std::max<int64_t>(rows_, 1); ++r)
+        for (int c = 0; c < columns; ++c)
+            wider.push_back(c < old_width ? cells_[static_cast<std::size_t>(r * old_width + c)]
+                            : r == 0      ? arena_.copy(statement_names_[static_cast<std::size_t>(c)])
+                                          : kEmpty);
     cells_ = std::move(wider);
     width_ = columns;
     if (rows_ == 0)
@@ -84,10 +153,8 @@ int TableBuilder::row(sqlite3_stmt *stmt, int columns)
 {
     if (rows_ >= std::numeric_limits<int32_t>::max())
         return SQLITE_TOOBIG;
-    const std::size_t start = cells_.size();
-    cells_.resize(start + width_, kEmpty);
-    for (int c = 0; c < columns; ++c)
-        cells_[start + c] = arena_.copy(cell_text(stmt, c, scratch_));
+    for (int c = 0; c < width_; ++c)
+        cells_.push_back(c < columns ? arena_.copy(cell_text(stmt, c, scratch_)) : kEmpty);
     ++rows_;
     return SQLITE_OK;
 }
@@ -102,11 +169,11 @@ kest_table *TableBuilder::release()
     if (rows_ < 2)
         return nullptr;
     auto storage = std::make_unique<TableStorage>();
+    storage->cells = cells_.join(storage->cell_bytes);
     storage->arena = std::move(arena_);
-    storage->cells = std::move(cells_);
     storage->table.column_count = width_;
     storage->table.row_count = static_cast<int32_t>(rows_);
-    storage->table.cells = storage->cells.data();
+    storage->table.cells = storage->cells;
     storage->table.internal = storage.get();
     rows_ = 0;
     width_ = 0;

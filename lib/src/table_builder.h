@@ -1,28 +1,32 @@
 #pragma once
 // Collects the rows of the table path into one kest_table: the cell texts are copied into
-// a few large blocks and the table holds one pointer per cell, so a result of millions of
-// cells costs little more than its text.
+// large blocks and the table holds one pointer per cell, so a result of millions of cells costs
+// little more than its text. All of it is memory touched ahead and counted against the budget.
 
 #include "kestrune3.h"
-#include "page_array.h"
 #include "statements.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kest {
 
-// Blocks counted against the memory budget while they live.
-struct BudgetedBlock {
-    explicit BudgetedBlock(std::size_t n);
-    ~BudgetedBlock();
-    BudgetedBlock(const BudgetedBlock &) = delete;
-    BudgetedBlock &operator=(const BudgetedBlock &) = delete;
-    std::unique_ptr<char[]> bytes;
-    std::size_t size;
+// Memory from warm::allocate, given back when the owner goes.
+class WarmBlocks {
+public:
+    WarmBlocks() = default;
+    WarmBlocks(WarmBlocks &&other) noexcept : blocks_(std::exchange(other.blocks_, {})) {}
+    WarmBlocks &operator=(WarmBlocks &&other) noexcept;
+    ~WarmBlocks();
+    // A new block of `bytes`; throws std::bad_alloc when refused.
+    char *add(std::size_t bytes);
+
+private:
+    void release() noexcept;
+    std::vector<std::pair<void *, std::size_t>> blocks_;
 };
 
 class TextArena {
@@ -31,9 +35,31 @@ public:
     const char *copy(std::string_view s);
 
 private:
-    std::vector<std::unique_ptr<BudgetedBlock>> blocks_;
+    WarmBlocks blocks_;
     char *next_ = nullptr;
     std::size_t left_ = 0;
+};
+
+// The cell pointers, row by row, in chunks that become one array at the end without a copy.
+class CellArray {
+public:
+    CellArray() = default;
+    CellArray(CellArray &&other) noexcept;
+    CellArray &operator=(CellArray &&other) noexcept;
+    ~CellArray();
+
+    void push_back(const char *cell);
+    const char *&operator[](std::size_t i) { return chunks_[i / PerChunk][i % PerChunk]; }
+    std::size_t size() const { return size_; }
+    // The cells as one array, released with release_joined(); the CellArray is empty afterwards.
+    const char **join(std::size_t &bytes);
+    static void release_joined(const char **cells, std::size_t bytes) noexcept;
+
+private:
+    static const std::size_t PerChunk;
+    void release() noexcept;
+    std::vector<const char **> chunks_;
+    std::size_t size_ = 0;
 };
 
 class TableBuilder final : public RowSink {
@@ -51,7 +77,7 @@ private:
     void widen(int columns);
 
     TextArena arena_;
-    PageArray<const char *> cells_; // row by row, width_ per row; row 0 the names
+    CellArray cells_; // row by row, width_ per row; row 0 the names
     std::vector<std::string> statement_names_;
     int32_t width_ = 0;
     int64_t rows_ = 0;

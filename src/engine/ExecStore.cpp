@@ -5,7 +5,7 @@
 namespace kest {
 namespace {
 
-constexpr std::size_t BufferSize = std::size_t{1} << 20;
+constexpr std::size_t BufferSize = MemoryBudget::ChunkBytes;
 
 // Lengths and counts as unsigned LEB128: seven bits a byte, low bits first.
 std::size_t varintSize(uint32_t n)

@@ -19,8 +19,8 @@ namespace kest {
 // and no moment with two copies in memory.
 template <typename T> class BlockArray {
 public:
-    static constexpr std::size_t BlockBits = 16;
-    static constexpr std::size_t BlockSize = std::size_t{1} << BlockBits;
+    // A block is one chunk of the budget's memory, which comes with its pages in place.
+    static constexpr std::size_t BlockSize = MemoryBudget::ChunkBytes / sizeof(T);
 
     void drawFrom(MemoryBudget *budget) noexcept { budget_ = budget; }
     void push_back(T value)
@@ -30,7 +30,7 @@ public:
         blocks_.back()[size_ % BlockSize] = value;
         ++size_;
     }
-    const T &operator[](std::size_t i) const { return blocks_[i >> BlockBits][i & (BlockSize - 1)]; }
+    const T &operator[](std::size_t i) const { return blocks_[i / BlockSize][i % BlockSize]; }
     std::size_t size() const { return size_; }
     void clear()
     {

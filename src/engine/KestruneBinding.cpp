@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstdlib>
+
 namespace kest {
 
 LibraryError::LibraryError(const QString &description)
@@ -35,6 +37,8 @@ struct KestruneBinding::Functions {
     decltype(&kest_MSVCVersion) msvc_version = nullptr;
     decltype(&kest_memory_take) memory_take = nullptr;
     decltype(&kest_memory_give) memory_give = nullptr;
+    decltype(&kest_memory_alloc) memory_alloc = nullptr;
+    decltype(&kest_memory_free) memory_free = nullptr;
     decltype(&kest_free_text) free_text = nullptr;
     decltype(&kest_free_table) free_table = nullptr;
 };
@@ -249,6 +253,28 @@ void KestruneBinding::give(int64_t bytes) noexcept
         resolve(fn_->memory_give, "kest_memory_give")(bytes);
     } catch (...) {
     }
+}
+
+// A library that keeps no budget hands out no memory either: the program's heap serves then.
+void *KestruneBinding::allocate(std::size_t bytes) noexcept
+{
+    if (!heapServes_) {
+        try {
+            resolve(fn_->memory_free, "kest_memory_free"); // release() then finds it at once
+            return resolve(fn_->memory_alloc, "kest_memory_alloc")(static_cast<int64_t>(bytes));
+        } catch (...) {
+            heapServes_ = true;
+        }
+    }
+    return std::malloc(bytes);
+}
+
+void KestruneBinding::release(void *memory, std::size_t bytes) noexcept
+{
+    if (heapServes_)
+        std::free(memory);
+    else if (fn_->memory_free != nullptr)
+        fn_->memory_free(memory, static_cast<int64_t>(bytes));
 }
 
 } // namespace kest

@@ -96,6 +96,8 @@ public:
 
     bool take(int64_t bytes) noexcept override;
     void give(int64_t bytes) noexcept override;
+    void *allocate(std::size_t bytes) noexcept override;
+    void release(void *memory, std::size_t bytes) noexcept override;
 
     // The deleters for what the library hands out; resolving them may throw LibraryError.
     KestTextFree textDeleter();
@@ -110,6 +112,7 @@ private:
     QString libraryName_;
     QLibrary library_;
     bool loaded_ = false;
+    bool heapServes_ = false;
     std::unique_ptr<Functions> fn_;
 };
 

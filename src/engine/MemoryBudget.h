@@ -3,10 +3,13 @@
 // kestrune3.h): past it a query ends with its out-of-memory text instead of the kernel killing
 // the program.
 
+#include <kestrune3.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 namespace kest {
 
@@ -16,6 +19,11 @@ public:
     // True, counting `bytes` as held, when they fit; false, counting nothing, when they do not.
     virtual bool take(int64_t bytes) noexcept = 0;
     virtual void give(int64_t bytes) noexcept = 0;
+    // Memory counted against the budget while it lives; nullptr when refused. A chunk of
+    // `ChunkBytes` comes with its pages already in place.
+    virtual void *allocate(std::size_t bytes) noexcept = 0;
+    virtual void release(void *memory, std::size_t bytes) noexcept = 0;
+    static constexpr std::size_t ChunkBytes = KEST_MEMORY_CHUNK;
 };
 
 template <typename T> struct BudgetedDelete {
@@ -23,27 +31,26 @@ template <typename T> struct BudgetedDelete {
     std::size_t bytes = 0;
     void operator()(T *p) const noexcept
     {
-        delete[] p;
         if (budget != nullptr)
-            budget->give(static_cast<int64_t>(bytes));
+            budget->release(p, bytes);
+        else
+            delete[] p;
     }
 };
 template <typename T> using BudgetedArray = std::unique_ptr<T[], BudgetedDelete<T>>;
 
-// `n` values, uninitialised, counted against `budget` (nullptr: not counted) while they live.
-// Throws std::bad_alloc when the budget refuses them.
+// `n` values, uninitialised, from `budget` (nullptr: the heap, not counted). Throws
+// std::bad_alloc when the budget refuses them.
 template <typename T> BudgetedArray<T> AllocateBudgeted(MemoryBudget *budget, std::size_t n)
 {
+    static_assert(std::is_trivially_copyable_v<T>);
     const std::size_t bytes = n * sizeof(T);
-    if (budget != nullptr && !budget->take(static_cast<int64_t>(bytes)))
+    if (budget == nullptr)
+        return BudgetedArray<T>(new T[n], BudgetedDelete<T>{nullptr, bytes});
+    void *memory = budget->allocate(bytes);
+    if (memory == nullptr)
         throw std::bad_alloc();
-    try {
-        return BudgetedArray<T>(new T[n], BudgetedDelete<T>{budget, bytes});
-    } catch (...) {
-        if (budget != nullptr)
-            budget->give(static_cast<int64_t>(bytes));
-        throw;
-    }
+    return BudgetedArray<T>(static_cast<T *>(memory), BudgetedDelete<T>{budget, bytes});
 }
 
 // Bytes held back from the budget for an allocation to come, given back when released.

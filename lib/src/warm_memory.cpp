@@ -1,0 +1,156 @@
+#include "warm_memory.h"
+
+#include "memory_budget.h"
+
+#include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace kest::warm {
+namespace {
+
+// Enough to stay ahead of a query that fills 4 MiB in a few milliseconds, little when idle.
+constexpr std::size_t ReadyChunks = 3;
+
+struct Pool {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<void *> ready; // touched chunks, counted against the budget
+    bool helping = false;      // the helper thread runs
+};
+
+// Never destroyed: the helper may still wait on it while the process ends.
+Pool *pool = new Pool;
+
+std::size_t page_size()
+{
+    static const std::size_t size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    return size;
+}
+
+void *map(std::size_t bytes) noexcept
+{
+    void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+}
+
+// A counted, mapped chunk, or nullptr when the budget or the system refuses.
+void *new_chunk() noexcept
+{
+    if (!budget::take(static_cast<int64_t>(ChunkSize)))
+        return nullptr;
+    void *chunk = map(ChunkSize);
+    if (chunk == nullptr)
+        budget::give(static_cast<int64_t>(ChunkSize));
+    return chunk;
+}
+
+void helper()
+{
+    std::unique_lock lock(pool->mutex);
+    for (;;) {
+        pool->changed.wait(lock, [] { return pool->ready.size() < ReadyChunks; });
+        lock.unlock();
+        void *chunk = new_chunk();
+        if (chunk != nullptr) {
+            auto *bytes = static_cast<volatile char *>(chunk);
+            for (std::size_t i = 0; i < ChunkSize; i += page_size())
+                bytes[i] = 0;
+        }
+        lock.lock();
+        if (chunk != nullptr)
+            pool->ready.push_back(chunk);
+        else
+            pool->changed.wait(lock); // the budget is spent: wait until memory comes back
+    }
+}
+
+// Called with the pool locked.
+void start_helper() noexcept
+{
+    if (pool->helping)
+        return;
+    try {
+        std::thread(helper).detach();
+        pool->helping = true;
+    } catch (...) {
+        // No thread (an address-space limit, say): memory then comes untouched.
+    }
+}
+
+// A forked child has no helper and may have inherited the pool locked: it starts afresh, with
+// the chunks that were ready.
+void before_fork() { pool->mutex.lock(); }
+void after_fork_in_parent() { pool->mutex.unlock(); }
+void after_fork_in_child()
+{
+    Pool *fresh = new Pool;
+    fresh->ready = std::move(pool->ready);
+    pool = fresh;
+}
+[[maybe_unused]] const int fork_handlers = pthread_atfork(before_fork, after_fork_in_parent, after_fork_in_child);
+
+} // namespace
+
+void *allocate(std::size_t bytes)
+{
+    bytes = (bytes + page_size() - 1) / page_size() * page_size();
+    if (bytes == ChunkSize) {
+        std::unique_lock lock(pool->mutex);
+        start_helper();
+        void *chunk = nullptr;
+        if (!pool->ready.empty()) {
+            chunk = pool->ready.back();
+            pool->ready.pop_back();
+        }
+        lock.unlock();
+        pool->changed.notify_one();
+        if (chunk != nullptr)
+            return chunk;
+    }
+    budget::take_or_throw(static_cast<int64_t>(bytes));
+    void *memory = map(bytes);
+    if (memory == nullptr) {
+        budget::give(static_cast<int64_t>(bytes));
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+
+void release(void *memory, std::size_t bytes) noexcept
+{
+    if (memory == nullptr)
+        return;
+    bytes = (bytes + page_size() - 1) / page_size() * page_size();
+    munmap(memory, bytes);
+    budget::give(static_cast<int64_t>(bytes));
+    pool->changed.notify_one();
+}
+
+void *join(void *const *chunks, std::size_t count)
+{
+    // A writable range first, so that a chunk that cannot be moved is copied into place instead.
+    void *range = mmap(nullptr, count * ChunkSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                       -1, 0);
+    if (range == MAP_FAILED)
+        throw std::bad_alloc();
+    for (std::size_t i = 0; i < count; ++i) {
+        char *place = static_cast<char *>(range) + i * ChunkSize;
+        if (mremap(chunks[i], ChunkSize, ChunkSize, MREMAP_MAYMOVE | MREMAP_FIXED, place) == MAP_FAILED) {
+            std::memcpy(place, chunks[i], ChunkSize);
+            munmap(chunks[i], ChunkSize);
+        }
+    }
+    return range;
+}
+
+} // namespace kest::warm
