@@ -78,6 +78,25 @@ TEST_F(TableQuery, RowsOfDifferentWidthsWidenTheTable)
     EXPECT_EQ(r.cell(2, 3), "");
 }
 
+// Millions of cells span many blocks of memory, which become one array of cells at the end;
+// a later, wider statement lays all of them out again.
+TEST_F(TableQuery, MillionsOfCellsComeBackInPlace)
+{
+    constexpr int Rows = 1200000;
+    const std::string numbers = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                                std::to_string(Rows) + ") SELECT i, i * 3 FROM n";
+    TableResult r = get_table(db.handle(), numbers + "; SELECT 'x', 'y', 'z' AS wide");
+    ASSERT_NE(r.table, nullptr);
+    ASSERT_EQ(r.rows, Rows + 1);
+    EXPECT_EQ(r.cell(2, 0), "wide");
+    int wrong = 0;
+    for (int row = 1; row <= Rows; ++row)
+        wrong += r.cell(0, row) != std::to_string(row) || r.cell(1, row) != std::to_string(row * 3) ||
+                 r.cell(2, row) != "";
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(r.cell(2, Rows + 1), "z");
+}
+
 TEST_F(TableQuery, ALaterFailureKeepsTheRowsSoFarWithTheErrorText)
 {
     TableResult r = get_table(db.handle(), "SELECT 'kept' AS v; SELECT * FROM missing; SELECT 'never'");
