@@ -68,10 +68,9 @@ const char *TextArena::copy(std::string_view s)
     return out;
 }
 
-const std::size_t CellArray::PerChunk = warm::ChunkSize / sizeof(const char *);
-
 CellArray::CellArray(CellArray &&other) noexcept
-    : chunks_(std::exchange(other.chunks_, {})), size_(std::exchange(other.size_, 0))
+    : chunks_(std::exchange(other.chunks_, {})), next_(std::exchange(other.next_, nullptr)),
+      end_(std::exchange(other.end_, nullptr))
 {
 }
 
@@ -79,7 +78,8 @@ CellArray &CellArray::operator=(CellArray &&other) noexcept
 {
     release();
     chunks_ = std::exchange(other.chunks_, {});
-    size_ = std::exchange(other.size_, 0);
+    next_ = std::exchange(other.next_, nullptr);
+    end_ = std::exchange(other.end_, nullptr);
     return *this;
 }
 
@@ -88,14 +88,12 @@ CellArray::~CellArray()
     release();
 }
 
-void CellArray::push_back(const char *cell)
+void CellArray::add_chunk()
 {
-    if (size_ == chunks_.size() * PerChunk) {
-        chunks_.reserve(chunks_.size() + 1);
-        chunks_.push_back(static_cast<const char **>(warm::allocate(warm::ChunkSize)));
-    }
-    chunks_[size_ / PerChunk][size_ % PerChunk] = cell;
-    ++size_;
+    chunks_.reserve(chunks_.size() + 1); // so that the chunk below is never lost
+    next_ = static_cast<const char **>(warm::allocate(warm::ChunkSize));
+    chunks_.push_back(next_);
+    end_ = next_ + PerChunk;
 }
 
 const char **CellArray::join(std::size_t &bytes)
@@ -106,7 +104,7 @@ const char **CellArray::join(std::size_t &bytes)
                              : static_cast<const char **>(warm::join(reinterpret_cast<void *const *>(chunks_.data()),
                                                                      chunks_.size()));
     chunks_.clear();
-    size_ = 0;
+    next_ = end_ = nullptr;
     return cells;
 }
 
@@ -120,7 +118,7 @@ void CellArray::release() noexcept
     for (const char **chunk : chunks_)
         warm::release(chunk, warm::ChunkSize);
     chunks_.clear();
-    size_ = 0;
+    next_ = end_ = nullptr;
 }
 
 void TableBuilder::begin_statement(sqlite3_stmt *stmt, int columns)

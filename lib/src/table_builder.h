@@ -5,6 +5,7 @@
 
 #include "kestrune3.h"
 #include "statements.h"
+#include "warm_memory.h"
 
 #include <cstdint>
 #include <string>
@@ -48,18 +49,24 @@ public:
     CellArray &operator=(CellArray &&other) noexcept;
     ~CellArray();
 
-    void push_back(const char *cell);
+    void push_back(const char *cell)
+    {
+        if (next_ == end_)
+            add_chunk();
+        *next_++ = cell;
+    }
     const char *&operator[](std::size_t i) { return chunks_[i / PerChunk][i % PerChunk]; }
-    std::size_t size() const { return size_; }
     // The cells as one array, released with release_joined(); the CellArray is empty afterwards.
     const char **join(std::size_t &bytes);
     static void release_joined(const char **cells, std::size_t bytes) noexcept;
 
 private:
-    static const std::size_t PerChunk;
+    static constexpr std::size_t PerChunk = warm::ChunkSize / sizeof(const char *);
+    void add_chunk();
     void release() noexcept;
     std::vector<const char **> chunks_;
-    std::size_t size_ = 0;
+    const char **next_ = nullptr; // where the next cell goes, in the last chunk
+    const char **end_ = nullptr;
 };
 
 class TableBuilder final : public RowSink {

@@ -19,7 +19,7 @@ namespace kest::warm {
 namespace {
 
 // Enough to stay ahead of a query that fills 4 MiB in a few milliseconds, little when idle.
-constexpr std::size_t ReadyChunks = 3;
+constexpr std::size_t ReadyChunks = 4;
 
 struct Pool {
     std::mutex mutex;
@@ -98,6 +98,14 @@ void after_fork_in_child()
     pool = fresh;
 }
 [[maybe_unused]] const int fork_handlers = pthread_atfork(before_fork, after_fork_in_parent, after_fork_in_child);
+
+// The helper starts when the library is loaded, at the program's start: the first query then
+// finds its first chunks ready too.
+[[maybe_unused]] const bool started_at_load = [] {
+    const std::lock_guard lock(pool->mutex);
+    start_helper();
+    return true;
+}();
 
 } // namespace
 
