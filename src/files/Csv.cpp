@@ -2,6 +2,12 @@
 
 #include "SafeWrite.h"
 
+#include <QFileDevice>
+
+#ifdef __linux__
+#include <fcntl.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -127,7 +133,18 @@ bool SaveCSV(const QString &fileName, const CsvRows &rows, const std::function<v
              int64_t rowsBetweenMessages)
 {
     return WriteFileSafely(fileName, [&](QIODevice &out) {
-        return WriteCsv(out, rows, letMessagesRun, rowsBetweenMessages);
+        // The file goes to disk before it replaces the old one. Its writing back starts while
+        // rows are still being written, so that little is left to wait for at the end.
+        const auto *file = qobject_cast<QFileDevice *>(&out);
+        const auto betweenRows = [&] {
+#ifdef __linux__
+            if (file != nullptr)
+                sync_file_range(file->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+            if (letMessagesRun)
+                letMessagesRun();
+        };
+        return WriteCsv(out, rows, betweenRows, rowsBetweenMessages);
     });
 }
 
