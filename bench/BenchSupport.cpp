@@ -5,7 +5,6 @@
 #include <kestrune3.h>
 
 #include <QFile>
-#include <QProcess>
 
 #include <algorithm>
 #include <chrono>
@@ -45,21 +44,6 @@ void BuildDemoDatabase(const QString &path)
             throw std::runtime_error("cannot fill the benchmark database");
     }
     kest_sqlite3_close(&db);
-}
-
-double ShellSeconds(const QString &database, const QString &sql, int runs, const QString &outputFile)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QProcess shell;
-        shell.setStandardOutputFile(outputFile.isEmpty() ? QProcess::nullDevice() : outputFile, QIODevice::Truncate);
-        const auto start = std::chrono::steady_clock::now();
-        shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), database, sql});
-        if (!shell.waitForFinished(-1) || shell.exitCode() != 0)
-            throw std::runtime_error("the sqlite3 shell failed");
-        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return Median(times);
 }
 
 void ResetPeakMemory()

@@ -1,6 +1,5 @@
 #pragma once
-// What the benchmarks share: the demonstration database, the shell's time on the same query,
-// memory readings and medians.
+// What the in-process benchmarks share: the demonstration database, memory readings and medians.
 
 #include <QString>
 
@@ -12,10 +11,6 @@ namespace kest::bench {
 
 // Creates and fills the demonstration tables in `path` through the library (26 artists, 204 albums).
 void BuildDemoDatabase(const QString &path);
-
-// Seconds the sqlite3 shell takes to print `sql` as CSV into `outputFile` (/dev/null when empty);
-// median of `runs`.
-double ShellSeconds(const QString &database, const QString &sql, int runs, const QString &outputFile = {});
 
 // Peak resident memory since the last ResetPeakMemory(), and the resident memory now, in bytes.
 void ResetPeakMemory();

@@ -1,4 +1,4 @@
-// Run Query against the sqlite3 shell on the same queries, in the same run:
+// Run Query inside one warm process (window_bench.py compares a fresh program with the shell):
 //  - the whole cross join of the demonstration tables, from the click until every row is in the
 //    list and the status line is written, and the memory it takes beyond the text of the cells;
 //  - the cost of the progress callback on a long count;
@@ -68,8 +68,8 @@ int main(int argc, char **argv)
     std::printf("Run Query benchmarks: %s, platform %s\n", qPrintable(window->windowTitle()),
                 qPrintable(QGuiApplication::platformName()));
 
-    // The whole cross join: 1,082,016 rows of 10 columns.
-    const double shell = ShellSeconds(database, CrossJoin, Runs);
+    // The whole cross join: 1,082,016 rows of 10 columns. Against the shell, where the user
+    // waits (a fresh program), window_bench.py measures: this is the warm figure.
     std::vector<double> times;
     int64_t peakBeyondStart = 0;
     for (int i = 0; i < Runs; ++i) {
@@ -92,8 +92,7 @@ int main(int argc, char **argv)
     }
     std::printf("%s: %lld rows x %d columns\n", qPrintable(CrossJoin), static_cast<long long>(rows), list.columnCount());
     std::printf("  status line: %s\n", qPrintable(window->port().statusText()));
-    std::printf("  sqlite3 -csv: %.3f s; Run Query, click to status line: %.3f s\n", shell, runQuerySeconds);
-    Verdict("Run Query time / shell time", runQuerySeconds / shell, 2.0);
+    std::printf("  Run Query in this process, click to status line: %.3f s\n", runQuerySeconds);
     std::printf("  peak memory of the run: %.1f MB, cell text %.1f MB, %lld cells\n", peakBeyondStart / 1e6,
                 textBytes / 1e6, static_cast<long long>(cells));
     Verdict("peak bytes per cell beyond the text", double(peakBeyondStart - textBytes) / double(cells), 40.0);
