@@ -28,6 +28,7 @@ import scenario as ui  # the display, the program and the controls' places, as t
 
 from Xlib import X, XK, display as xdisplay
 from Xlib.ext import xtest
+from Xlib.protocol import event
 
 QUERY = "SELECT * FROM Artists a, CDs c, CDs d"
 ROWS = 1082016
@@ -43,7 +44,8 @@ class Watcher:
     def __init__(self, name):
         self.d = xdisplay.Display(name)
         self.root = self.d.screen().root
-        self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
+        # Structure: how the toolkit answers a ping; substructure: windows being mapped.
+        self.root.change_attributes(event_mask=X.SubstructureNotifyMask | X.StructureNotifyMask)
         self.d.sync()
 
     def origin(self, window_id):
@@ -88,18 +90,30 @@ class Watcher:
 
     def last_status_change(self, window_id, quiet):
         """Watches the status bar until it has not changed for `quiet` seconds; returns the time
-        of its last change."""
+        of its last change and the longest time the window took to answer a ping, as a desktop
+        pings a window to see whether it still answers."""
         window = self.d.create_resource_object("window", int(window_id))
+        protocols, ping = self.d.intern_atom("WM_PROTOCOLS"), self.d.intern_atom("_NET_WM_PING")
         width, height = ui.WINDOW_SIZE
         last_image, last_change = None, time.monotonic()
+        sent, number, longest = None, 0, 0.0
         while time.monotonic() - last_change < quiet:
+            while self.d.pending_events():
+                reply = self.d.next_event()
+                if reply.type == X.ClientMessage and reply.data[1][1] == number and sent is not None:
+                    longest, sent = max(longest, time.monotonic() - sent), None
+            if sent is None:
+                number += 1
+                window.send_event(event.ClientMessage(window=window, client_type=protocols,
+                                                      data=(32, [ping, number, window.id, 0, 0])))
+                self.d.flush()
+                sent = time.monotonic()
             image = window.get_image(0, height - STATUS_BAR, width, STATUS_BAR, X.ZPixmap, 0xFFFFFFFF).data
             now = time.monotonic()
             if image != last_image:
                 last_image, last_change = image, now
             time.sleep(0.002)
-        return last_change
-
+        return last_change, longest
 
 def memory(pid, field):
     with open(f"/proc/{pid}/status") as status:
@@ -135,7 +149,8 @@ def run_query_round(watcher, program):
     pid = program.process.pid
     idle = memory(pid, "VmRSS:")
     clicked = watcher.click(program.window, "Command1")
-    shown = watcher.last_status_change(program.window, quiet=3.0)
+    shown, unanswered = watcher.last_status_change(program.window, quiet=3.0)
+    print(f"    longest time the window did not answer: {unanswered * 1000:.0f} ms")
     return shown - clicked, memory(pid, "VmHWM:") - idle
 
 

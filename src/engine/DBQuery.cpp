@@ -1,5 +1,6 @@
 #include "DBQuery.h"
 
+#include "EventPump.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QueryClock.h"
@@ -15,13 +16,17 @@ namespace {
 
 constexpr int32_t OpenReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
 
+// The window answers between the steps of a large fill (a Clear may then empty the list).
 void fillList(WindowPort &window, KestTable table, int32_t rows)
 {
+    const auto letMessagesRun = [] { eventPump().runNow(); };
     const int firstColumn = window.columnCount();
     const int columns = table->column_count;
-    window.adoptTable(std::move(table), rows);
-    for (int c = firstColumn; c < firstColumn + columns; ++c)
+    window.adoptTable(std::move(table), rows, letMessagesRun);
+    for (int c = firstColumn; c < firstColumn + columns && c < window.columnCount(); ++c) {
         window.sizeColumnToContents(c);
+        letMessagesRun();
+    }
 }
 
 } // namespace

@@ -202,7 +202,7 @@ void ResultsModel::copyTableIntoRows()
     table_.reset();
 }
 
-void ResultsModel::adoptTable(KestTable table, int dataRows)
+void ResultsModel::adoptTable(KestTable table, int dataRows, const std::function<void()> &betweenBatches)
 {
     if (!table)
         return;
@@ -222,11 +222,22 @@ void ResultsModel::adoptTable(KestTable table, int dataRows)
         appendTableRows(*table, firstColumn, rows);
         return;
     }
-    announceInsertRows(0, rows - 1);
     table_ = std::move(table);
-    tableRows_ = rows;
     tableColumn_ = firstColumn;
-    announceInsertedRows();
+    const kest_table *adopted = table_.get();
+    // The views hear of the rows a batch at a time: a view's bookkeeping for a million rows
+    // at once would keep the window from answering for a tenth of a second.
+    while (tableRows_ < rows) {
+        const int last = std::min(rows, tableRows_ + RowsPerBatch) - 1;
+        announceInsertRows(tableRows_, last);
+        tableRows_ = last + 1;
+        announceInsertedRows();
+        if (tableRows_ < rows && betweenBatches) {
+            betweenBatches();
+            if (table_.get() != adopted)
+                return; // the list was emptied meanwhile
+        }
+    }
 }
 
 void ResultsModel::beginBulkUpdate()

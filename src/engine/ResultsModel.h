@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -39,7 +40,10 @@ public:
     // Row 0 of `table` gives the names of columns added after the present ones; rows 1 to
     // `dataRows` become rows. The table is kept, not copied, and freed with the library's own
     // function when the rows are removed. A list that already has rows copies the table instead.
-    void adoptTable(KestTable table, int dataRows);
+    // Views hear of the rows in batches, with `betweenBatches` called between two; when it
+    // empties the list, the rest of the rows are not added.
+    void adoptTable(KestTable table, int dataRows, const std::function<void()> &betweenBatches = {});
+    static constexpr int RowsPerBatch = 100000;
 
     // Rows and cells changed between these two are announced to views once, at the end.
     void beginBulkUpdate();

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string_view>
 
 namespace kest {
@@ -39,7 +40,8 @@ public:
     virtual int columnCount() const = 0;
     // Shows a whole result table without copying a cell: row 0 gives the column names, rows 1 to
     // `dataRows` the rows. The list owns the table from now on and frees it when it is emptied.
-    virtual void adoptTable(KestTable table, int dataRows) = 0;
+    // The rows arrive in the list in batches, `betweenBatches` called between two.
+    virtual void adoptTable(KestTable table, int dataRows, const std::function<void()> &betweenBatches) = 0;
     // The wider of the header and the widest cell; only a bounded sample of rows is measured,
     // so sizing stays fast for hundreds of thousands of rows.
     virtual void sizeColumnToContents(int column) = 0;

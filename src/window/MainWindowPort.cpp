@@ -88,9 +88,9 @@ int MainWindowPort::columnCount() const
     return model_.columnCount();
 }
 
-void MainWindowPort::adoptTable(KestTable table, int dataRows)
+void MainWindowPort::adoptTable(KestTable table, int dataRows, const std::function<void()> &betweenBatches)
 {
-    model_.adoptTable(std::move(table), dataRows);
+    model_.adoptTable(std::move(table), dataRows, betweenBatches);
 }
 
 void MainWindowPort::sizeColumnToContents(int column)

@@ -32,7 +32,7 @@ public:
     void endBulkUpdate() override;
     int rowCount() const override;
     int columnCount() const override;
-    void adoptTable(KestTable table, int dataRows) override;
+    void adoptTable(KestTable table, int dataRows, const std::function<void()> &betweenBatches) override;
     void sizeColumnToContents(int column) override;
     void setResultsVisible(bool visible) override;
     void refreshResults() override;

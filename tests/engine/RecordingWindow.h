@@ -45,7 +45,7 @@ public:
     void endBulkUpdate() override { model.endBulkUpdate(); }
     int rowCount() const override { return model.rowCount(); }
     int columnCount() const override { return model.columnCount(); }
-    void adoptTable(KestTable table, int dataRows) override
+    void adoptTable(KestTable table, int dataRows, const std::function<void()> &) override
     {
         if (failAdopt)
             failAdopt();
