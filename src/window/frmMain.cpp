@@ -138,6 +138,11 @@ void frmMain::applyDesign()
     lvResults->setModel(results_);
     lvResults->verticalHeader()->hide();
     lvResults->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // A row as tall as one line of the list's font and a small margin, as a list in report view
+    // draws it; the header's own default fits a button-sized row, twice that.
+    constexpr int RowMarginPixels = 4;
+    lvResults->verticalHeader()->setMinimumSectionSize(1);
+    lvResults->verticalHeader()->setDefaultSectionSize(lvResults->fontMetrics().height() + RowMarginPixels);
     lvResults->setShowGrid(false);
     lvResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvResults->setWordWrap(false);
@@ -169,7 +174,8 @@ void frmMain::Form_Load()
 
 void frmMain::Form_Resize()
 {
-    lvResults->resize(resizedList(lvResults->size(), frameGeometry().size()));
+    ruledOuterSize_ = frameGeometry().size();
+    lvResults->resize(resizedList(lvResults->size(), ruledOuterSize_));
 }
 
 void frmMain::placeStatusBar()
@@ -185,6 +191,16 @@ void frmMain::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     Form_Resize();
     placeStatusBar();
+}
+
+void frmMain::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    // A window manager frames the window only after its first resize, when it is shown, and
+    // tells the program by moving it; a new frame (another decoration) comes the same way. The
+    // outer size the rule works from is known only then.
+    if (frameGeometry().size() != ruledOuterSize_)
+        Form_Resize();
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
