@@ -5,6 +5,7 @@
 #include "KestruneBinding.h"
 #include "MainWindowPort.h"
 #include "ModuleState.h"
+#include "QueryEdit.h"
 #include "QueryWindowKeys.h"
 #include "ResizeRule.h"
 #include "ResultsModel.h"
@@ -69,7 +70,7 @@ void frmMain::createControls()
     Text1 = control<QLineEdit>("Text1", this);
     Command3 = control<QPushButton>("Command3", this);
     Label2 = control<QLabel>("Label2", this);
-    Text2 = control<QPlainTextEdit>("Text2", this);
+    Text2 = control<QueryEdit>("Text2", this);
     Command7 = control<QPushButton>("Command7", this);
     Command5 = control<QPushButton>("Command5", this);
     Command8 = control<QPushButton>("Command8", this);
