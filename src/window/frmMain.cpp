@@ -8,6 +8,7 @@
 #include "QueryEdit.h"
 #include "QueryWindowKeys.h"
 #include "ResizeRule.h"
+#include "ResultsCopy.h"
 #include "ResultsModel.h"
 #include "VersionBanner.h"
 
@@ -57,6 +58,7 @@ frmMain::frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
     applyDesign();
     port_ = std::make_unique<MainWindowPort>(*this, *SB1, *lvResults, *results_);
     new QueryWindowKeys(Text2, desktop_); // owned by Text2, whose key presses it watches
+    new ResultsCopy(lvResults, *results_, desktop_); // owned by the list
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     wireQueryCommands();
     wireFileCommands();
