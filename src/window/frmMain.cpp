@@ -164,7 +164,7 @@ void frmMain::Form_Load()
 {
     Text1->setText(QStringLiteral("Albums.db"));
     Text2->setPlainText(QStringLiteral("-- Kestrune Tolvane Demo: runs SQL through the kestrune3 library\r\n"
-                                       "-- How to use it: README.md beside this program\r\n"
+                                       "-- How to use it: the Website button opens the README\r\n"
                                        "Select * from <insert-table-name-here>"));
     ShowVersionInfo(library_, *this, *port_, locale_);
     Command14->setEnabled(false);
