@@ -7,7 +7,7 @@ purpose=${1:-test}
 packages=(build-essential cmake ninja-build pkg-config libsqlite3-dev sqlite3
           qt6-base-dev fonts-dejavu-core)
 if [ "$purpose" = test ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils openbox desktop-file-utils)
   packages+=(python3 tesseract-ocr imagemagick)  # end-to-end test: driver, OCR of the status line, screenshots
   # The fuzz targets: clang 14 and its libFuzzer and sanitizer runtimes.
   packages+=(clang-14 libclang-rt-14-dev)
