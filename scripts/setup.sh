@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need, only those missing.
-# Usage: scripts/setup.sh [run|test]   (default: test, which needs a superset of run)
+# Usage: scripts/setup.sh [run|package|test]   (default: test, which needs a superset of the others)
 set -euo pipefail
 
 purpose=${1:-test}
 packages=(build-essential cmake ninja-build pkg-config libsqlite3-dev sqlite3
           qt6-base-dev fonts-dejavu-core)
+if [ "$purpose" != run ]; then
+  packages+=(file)  # cpack -G DEB tells the installed binaries by their file type
+fi
 if [ "$purpose" = test ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils openbox desktop-file-utils)
   packages+=(python3 tesseract-ocr imagemagick)  # end-to-end test: driver, OCR of the status line, screenshots
   # The fuzz targets: clang 14 and its libFuzzer and sanitizer runtimes.
   packages+=(clang-14 libclang-rt-14-dev)

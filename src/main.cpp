@@ -10,6 +10,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Desktops match the window to its menu entry (kestrune-demo.desktop) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestrune-demo"));
     kest::QtDesktop desktop;
     kest::KestruneBinding library;
     kest::StartUp startUp = kest::openMainWindow(library, desktop, kest::moduleState());

@@ -2,13 +2,20 @@
 
 #include "Paths.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace kest {
 
 QString AuthorSiteUrl(const QString &programFolder)
 {
-    return QUrl::fromLocalFile(InProgramFolder(programFolder, AuthorPageFileName)).toString(QUrl::FullyEncoded);
+    QString page = InProgramFolder(programFolder, AuthorPageFileName);
+    const QString installed =
+        QDir::cleanPath(InProgramFolder(programFolder, QStringLiteral(KEST_README_FROM_PROGRAM)));
+    if (!QFileInfo::exists(page) && QFileInfo::exists(installed))
+        page = installed;
+    return QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded);
 }
 
 bool ShellOpen(Desktop &desktop, const QString &target, int showCode)

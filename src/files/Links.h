@@ -13,8 +13,8 @@ inline constexpr int ShowNormal = 1;
 
 inline constexpr QLatin1StringView SqliteSiteUrl{"https://sqlite.org/"};
 
-// The project's own pages: it has no web site, so they are the README placed beside the
-// program, as a file address.
+// The project's own pages: it has no web site, so they are the README as a file address: the
+// one beside the program when there is one (a build, a copied folder), else the installed one.
 inline constexpr QLatin1StringView AuthorPageFileName{"README.md"};
 QString AuthorSiteUrl(const QString &programFolder);
 

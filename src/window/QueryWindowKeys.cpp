@@ -1,5 +1,6 @@
 #include "QueryWindowKeys.h"
 
+#include "QueryEdit.h"
 #include "files/Desktop.h"
 
 #include <QKeyEvent>
@@ -49,12 +50,9 @@ void QueryWindowKeys::Text2_KeyPress(int keyAscii)
         cursor.select(QTextCursor::Document);
         text2_->setTextCursor(cursor);
     } else if (keyAscii == CtrlC) {
-        // Line breaks as the editor's own copy writes them, since the key press goes on to the
-        // editor, which copies a non-empty selection once more.
-        QString selected = text2_->textCursor().selectedText();
-        selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        selected.replace(QChar::LineSeparator, QLatin1Char('\n'));
-        desktop_.setClipboardText(selected);
+        // The key press goes on to the editor, which copies a non-empty selection once more,
+        // as the same text (QueryEdit).
+        desktop_.setClipboardText(ProgramText(text2_->textCursor().selectedText()));
     }
 }
 

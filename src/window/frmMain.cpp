@@ -5,8 +5,10 @@
 #include "KestruneBinding.h"
 #include "MainWindowPort.h"
 #include "ModuleState.h"
+#include "QueryEdit.h"
 #include "QueryWindowKeys.h"
 #include "ResizeRule.h"
+#include "ResultsCopy.h"
 #include "ResultsModel.h"
 #include "VersionBanner.h"
 
@@ -57,6 +59,7 @@ frmMain::frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
     results_->drawFrom(&library_); // rows that Exec adds count against the memory budget
     port_ = std::make_unique<MainWindowPort>(*this, *SB1, *lvResults, *results_);
     new QueryWindowKeys(Text2, desktop_); // owned by Text2, whose key presses it watches
+    new ResultsCopy(lvResults, *results_, desktop_); // owned by the list
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     wireQueryCommands();
     wireFileCommands();
@@ -70,7 +73,7 @@ void frmMain::createControls()
     Text1 = control<QLineEdit>("Text1", this);
     Command3 = control<QPushButton>("Command3", this);
     Label2 = control<QLabel>("Label2", this);
-    Text2 = control<QPlainTextEdit>("Text2", this);
+    Text2 = control<QueryEdit>("Text2", this);
     Command7 = control<QPushButton>("Command7", this);
     Command5 = control<QPushButton>("Command5", this);
     Command8 = control<QPushButton>("Command8", this);
@@ -149,6 +152,11 @@ void frmMain::applyDesign()
     lvResults->setModel(results_);
     lvResults->verticalHeader()->hide();
     lvResults->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // A row as tall as one line of the list's font and a small margin, as a list in report view
+    // draws it; the header's own default fits a button-sized row, twice that.
+    constexpr int RowMarginPixels = 4;
+    lvResults->verticalHeader()->setMinimumSectionSize(1);
+    lvResults->verticalHeader()->setDefaultSectionSize(lvResults->fontMetrics().height() + RowMarginPixels);
     lvResults->setShowGrid(false);
     lvResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvResults->setWordWrap(false);
@@ -167,7 +175,7 @@ void frmMain::Form_Load()
 {
     Text1->setText(QStringLiteral("Albums.db"));
     Text2->setPlainText(QStringLiteral("-- Kestrune Tolvane Demo: runs SQL through the kestrune3 library\r\n"
-                                       "-- How to use it: README.md beside this program\r\n"
+                                       "-- How to use it: the Website button opens the README\r\n"
                                        "Select * from <insert-table-name-here>"));
     ShowVersionInfo(library_, *this, *port_, locale_);
     Command14->setEnabled(false);
@@ -180,7 +188,8 @@ void frmMain::Form_Load()
 
 void frmMain::Form_Resize()
 {
-    lvResults->resize(resizedList(lvResults->size(), frameGeometry().size()));
+    ruledOuterSize_ = frameGeometry().size();
+    lvResults->resize(resizedList(lvResults->size(), ruledOuterSize_));
 }
 
 void frmMain::placeStatusBar()
@@ -196,6 +205,16 @@ void frmMain::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     Form_Resize();
     placeStatusBar();
+}
+
+void frmMain::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    // A window manager frames the window only after its first resize, when it is shown, and
+    // tells the program by moving it; a new frame (another decoration) comes the same way. The
+    // outer size the rule works from is known only then.
+    if (frameGeometry().size() != ruledOuterSize_)
+        Form_Resize();
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -74,6 +74,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     // Closing the window is Exit: the program ends at once, whatever runs.
     void closeEvent(QCloseEvent *event) override;
 
@@ -94,6 +95,8 @@ private:
     QString programFolder_;
     ResultsModel *results_;
     std::unique_ptr<WindowPort> port_;
+    // The outer size the resize rule last worked from.
+    QSize ruledOuterSize_;
 };
 
 } // namespace kest

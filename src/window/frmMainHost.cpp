@@ -2,6 +2,8 @@
 
 #include "frmMain.h"
 
+#include "QueryEdit.h"
+
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -30,8 +32,7 @@ void frmMain::setDatabaseText(const QString &text)
 
 QString frmMain::queryText() const
 {
-    // The box keeps its lines apart with "\n"; the program's texts use CR LF.
-    return Text2->toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return ProgramText(*Text2);
 }
 
 void frmMain::setQueryText(const QString &text)

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Drives a copy of kestrune-demo in its own Xvfb display, only from outside, as a person would:
+"""Drives kestrune-demo, installed into a fresh prefix, in its own Xvfb display with a window
+manager (openbox), only from outside, as a person would:
 clicks at the controls' places, typed text and keys for the message boxes. What the window
 shows is read from outside too: the title through xdotool, the status line through OCR of a
 screenshot (tesseract). Files and the database are checked with the sqlite3 shell and a CSV
 parser.
 
-Usage: scenario.py --program <bin>/kestrune-demo --artifacts <dir>
+Usage: scenario.py --build <build folder> --artifacts <dir>
 
 When a step fails, <dir>/e2e-<step>.png holds a screenshot of the whole screen at that moment,
 next to <dir>/e2e-scenario.log; the program's own output goes to <dir>/e2e-program.log.
@@ -13,6 +14,7 @@ next to <dir>/e2e-scenario.log; the program's own output goes to <dir>/e2e-progr
 
 import argparse
 import csv
+import glob
 import io
 import os
 import re
@@ -25,13 +27,14 @@ import tempfile
 import time
 
 TWIPS_PER_PIXEL = 15
-WINDOW_SIZE = (697, 430)  # the client area at the design size; with no window manager, the window
+WINDOW_SIZE = (697, 430)  # the client area at the design size
 STATUS_BAR_HEIGHT = 17
 
 # Left, top, width, height in twips, measured in the window's client area.
 FRAME1 = (6720, 1890)  # the buttons in the demonstration frame are measured from its corner
 PLACES = {
     "Text2": (2730, 420, 7605, 1440),  # query window
+    "Command7": (210, 735, 1065, 330),  # Website
     "Command17": (1470, 1155, 1065, 330),  # Save Script
     "Command2": (210, 1575, 1065, 330),  # Exit
     "Command1": (210, 2100, 960, 330),  # Run Query
@@ -111,7 +114,7 @@ def fold(text):
 
 
 class Display:
-    """An Xvfb of our own on a free display number, with no window manager."""
+    """An Xvfb of our own on a free display number, with openbox managing its windows."""
 
     def __init__(self, scratch):
         self.scratch = scratch
@@ -135,6 +138,14 @@ class Display:
         self.env = dict(os.environ, DISPLAY=self.name)
         self.env.pop("XAUTHORITY", None)
         self.env.pop("WAYLAND_DISPLAY", None)
+        self.wm = subprocess.Popen(["openbox"], env=dict(self.env, HOME=scratch), stdout=subprocess.DEVNULL,
+                                   stderr=open(os.path.join(scratch, "openbox.log"), "w"))
+        try:
+            wait_for("openbox", lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
+                                                                  check_rc=False), 30)
+        except StepFailed:
+            self.close()
+            raise
 
     def run(self, *args, check_rc=True):
         result = subprocess.run(list(args), env=self.env, capture_output=True, text=True, timeout=60)
@@ -160,6 +171,9 @@ class Display:
         self.run("import", "-window", window, path, check_rc=False)
 
     def close(self):
+        if getattr(self, "wm", None) and self.wm.poll() is None:
+            self.wm.terminate()
+            self.wm.wait(10)
         if self.server.poll() is None:
             self.server.terminate()
             try:
@@ -172,9 +186,11 @@ class Display:
 class Program:
     """The program started from another working directory, seen only through its window."""
 
-    def __init__(self, display, folder, workdir, output):
+    def __init__(self, display, folder, workdir, output, shell):
         self.display = display
         env = dict(display.env)
+        # The desktop's shell (xdg-open) is a stand-in that notes what it was asked to open.
+        env["PATH"] = shell + os.pathsep + env.get("PATH", "")
         # Leak checking is the unit tests' job; at exit of the real program LSan would report what
         # Qt and the X libraries keep until the end.
         env["ASAN_OPTIONS"] = "detect_leaks=0:abort_on_error=1"
@@ -321,7 +337,25 @@ def read_bytes(path):
         return f.read()
 
 
-def run_scenario(program, folder, workdir, display, artifacts):
+def list_geometry(display, window):
+    """The results list's width and height as the screen shows it: from inside the empty list,
+    the first pixel of another colour downwards and rightwards is its frame."""
+    shot = os.path.join(display.scratch, "list.png")
+    display.screenshot(shot, window)
+    left, top = pixels(105), pixels(2625)
+
+    def line(geometry):
+        out = display.run("convert", shot, "-crop", geometry, "+repage", "-depth", "8", "txt:-")
+        return [row.split()[2] for row in out.splitlines()[1:]]
+
+    down = line(f"1x{WINDOW_SIZE[1] - top}+{left + 30}+{top}")
+    across = line(f"{WINDOW_SIZE[0] - left}x1+{left}+{top + 30}")
+    inside = down[5]
+    return (next(x for x in range(5, len(across)) if across[x] != inside) + 1,
+            next(y for y in range(5, len(down)) if down[y] != inside) + 1)
+
+
+def run_scenario(program, folder, workdir, display, artifacts, prefix, opened):
     class step:
         """One step of the scenario: on failure, a screenshot named after it and its name in the log."""
 
@@ -358,12 +392,39 @@ def run_scenario(program, folder, workdir, display, artifacts):
                            ("VC5.0/Visual Studio 97", "VC9.0/Visual Studio 2008", "Unknown compiler")) + ")" + \
             re.escape(fold(" - [DLL Timestamp: ")) + r".+\]$"
         program.wait_status("the version banner", lambda t: re.fullmatch(banner, t) is not None)
-        # The banner came from the library copied beside the program, not from the build folder.
+        # The banner came from the installed library, not from the build folder.
+        libdir = os.path.dirname(glob.glob(os.path.join(prefix, "lib*", "**", "libkestrune3.so.1"), recursive=True)[0])
         with open(f"/proc/{program.process.pid}/maps") as maps:
             loaded = {line.split()[-1] for line in maps if "libkestrune3" in line}
         log(f"  library loaded from: {sorted(loaded)}")
-        check(loaded and all(os.path.dirname(os.path.realpath(path)) == os.path.realpath(folder) for path in loaded),
-              f"libkestrune3 loaded from {sorted(loaded)}, not from {folder}")
+        check(loaded and all(os.path.dirname(path) == libdir for path in loaded),
+              f"libkestrune3 loaded from {sorted(loaded)}, not from {libdir}")
+
+    with step("first_display"):
+        # What the resize rule gives for the window's real outer size, frame included.
+        extents = display.run("xprop", "-id", program.window, "_NET_FRAME_EXTENTS")
+        left, right, top, bottom = (int(v) for v in re.findall(r"\d+", extents.split("=")[1]))
+        outer = (WINDOW_SIZE[0] + left + right, WINDOW_SIZE[1] + top + bottom)
+        expected = (round((outer[0] * TWIPS_PER_PIXEL - 400) / TWIPS_PER_PIXEL),
+                    round((outer[1] * TWIPS_PER_PIXEL - 3400) / TWIPS_PER_PIXEL))
+        shown = list_geometry(display, program.window)
+        log(f"  frame {left},{right},{top},{bottom}; list {shown[0]}x{shown[1]}, the rule gives {expected[0]}x{expected[1]}")
+        check(top > 0 and all(abs(a - b) <= 2 for a, b in zip(shown, expected)),
+              f"list {shown}, expected {expected} for the outer size {outer}")
+
+    with step("installed_desktop_entry"):
+        entry = os.path.join(prefix, "share", "applications", "kestrune-demo.desktop")
+        display.run("desktop-file-validate", entry)
+        with open(entry) as f:
+            fields = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+        check(fields["Exec"] == f'"{os.path.join(folder, "kestrune-demo")}"', f"Exec={fields['Exec']}")
+        icon = os.path.join(prefix, "share", "icons", "hicolor", "scalable", "apps", fields["Icon"] + ".svg")
+        check(os.path.isfile(icon), f"no icon {icon}")
+        program.click("Command7")
+        readme = "file://" + os.path.join(prefix, "share", "kestrune-demo", "README.md")
+        wait_for("the Website link", lambda: os.path.exists(opened), STEP_TIMEOUT)
+        # The program names the installed README only when it finds it there.
+        check(read_bytes(opened).decode().split() == [readme], f"opened {read_bytes(opened)!r}, not {readme}")
 
     with step("populate"):
         program.click("Command9")
@@ -484,7 +545,7 @@ def scratch_folder():
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True, help="the built kestrune-demo, with the library beside it")
+    parser.add_argument("--build", required=True, help="the build folder, installed into a fresh prefix")
     parser.add_argument("--artifacts", required=True, help="where the log and failure screenshots go")
     args = parser.parse_args()
 
@@ -495,7 +556,8 @@ def main():
             os.remove(os.path.join(args.artifacts, name))
     LOG = open(os.path.join(args.artifacts, "e2e-scenario.log"), "w")
 
-    for tool in ("Xvfb", "xdotool", "import", "convert", "tesseract", "sqlite3"):
+    for tool in ("Xvfb", "openbox", "xprop", "xdotool", "import", "convert", "tesseract", "sqlite3", "cmake",
+                 "desktop-file-validate"):
         if shutil.which(tool) is None:
             log(f"missing tool: {tool} (scripts/setup.sh test installs it)")
             return 1
@@ -504,22 +566,25 @@ def main():
     display = program = None
     started = time.monotonic()
     try:
-        # A fresh program folder: the program, its library and README, nothing else.
-        built = os.path.dirname(os.path.abspath(args.program))
-        folder = os.path.join(scratch, "program")
+        # The program as installed into a fresh prefix: its folder is the prefix's bin.
+        prefix = os.path.join(scratch, "prefix")
+        subprocess.run(["cmake", "--install", args.build, "--prefix", prefix], check=True, capture_output=True)
+        folder = os.path.join(prefix, "bin")
         workdir = os.path.join(scratch, "elsewhere")
-        os.makedirs(folder)
         os.makedirs(workdir)
-        for name in os.listdir(built):
-            if name == "kestrune-demo" or name == "README.md" or name.startswith("libkestrune3.so"):
-                shutil.copy2(os.path.join(built, name), folder, follow_symlinks=False)
+        shell = os.path.join(scratch, "shell")
+        opened = os.path.join(scratch, "opened.txt")
+        os.makedirs(shell)
+        with open(os.path.join(shell, "xdg-open"), "w") as f:
+            f.write(f'#!/bin/sh\necho "$@" > {opened}\n')
+        os.chmod(os.path.join(shell, "xdg-open"), 0o755)
 
         display = Display(scratch)
         log(f"display {display.name}, program folder {folder}, working directory {workdir}")
         with open(os.path.join(args.artifacts, "e2e-program.log"), "w") as output:
-            program = Program(display, folder, workdir, output)
+            program = Program(display, folder, workdir, output, shell)
             try:
-                run_scenario(program, folder, workdir, display, args.artifacts)
+                run_scenario(program, folder, workdir, display, args.artifacts, prefix, opened)
             except StepFailed:
                 return 1
         log(f"passed in {time.monotonic() - started:.1f}s")

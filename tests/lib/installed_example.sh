@@ -5,7 +5,8 @@ set -euo pipefail
 build=$1 example=$2 flags=${3:-}
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" --component Unspecified >/dev/null
+cmake --install "$build" --prefix "$prefix" --component library >/dev/null
+cmake --install "$build" --prefix "$prefix" --component dev >/dev/null
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig:$prefix/lib/x86_64-linux-gnu/pkgconfig"
 # shellcheck disable=SC2046,SC2086
 cc -std=c11 -Wall -Wextra -Werror $flags -o "$prefix/example" "$example" $(pkg-config --cflags --libs kestrune3)

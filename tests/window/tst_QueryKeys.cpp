@@ -6,7 +6,10 @@
 #include "QueryWindowKeys.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kest;
@@ -20,7 +23,7 @@ private slots:
     void ctrlASelectsTheWholeText();
     void ctrlCPutsTheSelectionOnTheClipboard();
     void ctrlCWithoutSelectionPutsEmptyText();
-    void ctrlCKeepsTheLineBreaks();
+    void ctrlCCopyAndSaveAgree();
     void keysGoOnToTheEditor();
     void otherKeysLeaveTheClipboard();
 
@@ -77,12 +80,26 @@ void QueryKeysTests::ctrlCWithoutSelectionPutsEmptyText()
     QCOMPARE(f->desktop.clipboardText(), QString());
 }
 
-void QueryKeysTests::ctrlCKeepsTheLineBreaks()
+// Ctrl+C, the editor's own copy and the Copy button put one text on the clipboard, as typed (a
+// no-break space stays one) with CR LF line ends, and Save Script writes that text too.
+void QueryKeysTests::ctrlCCopyAndSaveAgree()
 {
+    QTemporaryDir dir;
+    f->window->setProgramFolder(dir.path());
+    QTest::keyClick(text2(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(text2(), QStringLiteral("SELECT 'a\u00A0b'"));
+    QTest::keyClick(text2(), Qt::Key_Return);
+    QTest::keyClicks(text2(), QStringLiteral("FROM t"));
+    const QString typed = QStringLiteral("SELECT 'a\u00A0b'\r\nFROM t");
     QTest::keyClick(text2(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(text2(), Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(f->desktop.clipboardWrites(), QStringList{text2()->toPlainText()});
-    QCOMPARE(f->desktop.clipboardWrites().first().count(QLatin1Char('\n')), 2);
+    QCOMPARE(QGuiApplication::clipboard()->text(), typed);
+    QTest::mouseClick(f->window->Command6, Qt::LeftButton);
+    QCOMPARE(f->desktop.clipboardWrites(), QStringList({typed, typed}));
+    QTest::mouseClick(f->window->Command17, Qt::LeftButton);
+    QFile saved(dir.filePath(QStringLiteral("Kestrune-saved.sql")));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), (typed + QStringLiteral("\r\n")).toUtf8());
 }
 
 void QueryKeysTests::keysGoOnToTheEditor()

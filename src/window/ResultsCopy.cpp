@@ -1,0 +1,90 @@
+#include "ResultsCopy.h"
+
+#include "ResultsModel.h"
+#include "files/Desktop.h"
+
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QTableView>
+
+namespace kest {
+
+namespace {
+
+void appendCell(QString &text, const QString &cell)
+{
+    const bool quoted = cell.startsWith(u'"') || cell.contains(u'\t') || cell.contains(u'\n') ||
+                        cell.contains(u'\r');
+    if (!quoted) {
+        text += cell;
+        return;
+    }
+    text += u'"';
+    for (const QChar c : cell) {
+        if (c == u'"')
+            text += u'"';
+        text += c;
+    }
+    text += u'"';
+}
+
+void appendLine(QString &text, int columns, const auto &cellOf)
+{
+    for (int c = 0; c < columns; ++c) {
+        if (c > 0)
+            text += u'\t';
+        appendCell(text, cellOf(c));
+    }
+    text += QLatin1StringView("\r\n");
+}
+
+} // namespace
+
+QString RowsAsText(const ResultsModel &model, const std::vector<int> &rows)
+{
+    const int columns = model.columnCount();
+    QString text;
+    appendLine(text, columns, [&](int c) { return model.headerData(c, Qt::Horizontal).toString(); });
+    for (const int row : rows)
+        appendLine(text, columns, [&](int c) { return model.cellText(row, c); });
+    return text;
+}
+
+ResultsCopy::ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &desktop)
+    : QObject(list), list_(list), model_(model), desktop_(desktop)
+{
+    // Rows are what the list selects and copies, as a list in report view does.
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+    // Without these the view copies only the current cell, and its Ctrl+A is the same.
+    auto *copy = new QAction(tr("&Copy"), list_);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &ResultsCopy::copySelectedRows);
+    auto *selectAll = new QAction(tr("Select &All"), list_);
+    selectAll->setShortcut(QKeySequence::SelectAll);
+    selectAll->setShortcutContext(Qt::WidgetShortcut);
+    connect(selectAll, &QAction::triggered, list_, &QTableView::selectAll);
+    list_->addActions({copy, selectAll});
+    list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void ResultsCopy::copySelectedRows()
+{
+    // Whole rows in the list's order, each once, however the selection was gathered; marking
+    // costs one pass over the rows instead of one index per selected cell.
+    std::vector<char> selected(static_cast<std::size_t>(model_.rowCount()), 0);
+    for (const QItemSelectionRange &range : list_->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom() && row < model_.rowCount(); ++row)
+            selected[static_cast<std::size_t>(row)] = 1;
+    std::vector<int> rows;
+    for (std::size_t row = 0; row < selected.size(); ++row)
+        if (selected[row])
+            rows.push_back(static_cast<int>(row));
+    if (rows.empty())
+        return;
+    desktop_.setClipboardText(RowsAsText(model_, rows));
+}
+
+} // namespace kest
