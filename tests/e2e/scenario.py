@@ -105,7 +105,7 @@ def wait_for(what, probe, timeout, interval=0.25):
 
 # OCR confuses a few shapes; both sides are folded alike before they are compared, and blanks
 # are dropped, since OCR both loses and adds them.
-FOLD = str.maketrans({"I": "l", "i": "l", "1": "l", "|": "l", "!": "l", "O": "o", "0": "o", "Q": "o",
+FOLD = str.maketrans({"I": "l", "i": "l", "1": "l", "|": "l", "!": "l", "]": "l", "O": "o", "0": "o", "Q": "o",
                       "S": "s", "5": "s", "‘": "'", "’": "'", "“": '"', "”": '"', "—": "-", "–": "-"})
 
 
@@ -390,7 +390,7 @@ def run_scenario(program, folder, workdir, display, artifacts, prefix, opened):
         banner = re.escape(fold("Kestrune.dll - Version: 1.04 - MSVC++ v")) + r"[\dols]{2}\.[\dols]{2}:" + \
             "(" + "|".join(re.escape(fold(c)) for c in
                            ("VC5.0/Visual Studio 97", "VC9.0/Visual Studio 2008", "Unknown compiler")) + ")" + \
-            re.escape(fold(" - [DLL Timestamp: ")) + r".+\]$"
+            re.escape(fold(" - [DLL Timestamp: ")) + ".+" + re.escape(fold("]")) + "$"
         program.wait_status("the version banner", lambda t: re.fullmatch(banner, t) is not None)
         # The banner came from the installed library, not from the build folder.
         libdir = os.path.dirname(glob.glob(os.path.join(prefix, "lib*", "**", "libkestrune3.so.1"), recursive=True)[0])
