@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Where the user waits: the real program in its own Xvfb, each round a freshly started program,
-driven and watched from outside through the X server, against the sqlite3 shell started from
-this small process. Rounds alternate program and shell; figures are medians.
+"""Where the user waits: the real program in its own Xvfb with a window manager (openbox), each
+round a freshly started program, driven and watched from outside through the X server, against
+the sqlite3 shell started from this small process. Rounds alternate program and shell; figures are medians.
 
   Run Query: from the click until the status line shows its final text (the status bar is
              watched every few milliseconds; its last change is the final text), and the
@@ -138,7 +138,7 @@ def start_program(display, built, scratch, database, round_no):
             shutil.copy2(os.path.join(built, name), folder, follow_symlinks=False)
     if database:
         shutil.copy(database, folder)
-    program = ui.Program(display, folder, folder, subprocess.DEVNULL)
+    program = ui.Program(display, folder, folder, subprocess.DEVNULL, folder)
     program.window = ui.wait_for("the main window", program.find_window, 30, interval=0.05)
     program.replace_query_text([QUERY])
     time.sleep(0.5)  # settled: the window painted, the typing handled
@@ -163,16 +163,16 @@ def cpu_seconds(pid):
 def exec_round(watcher, program, folder):
     cpu = cpu_seconds(program.process.pid)
     clicked = watcher.click(program.window, "Command12")
-    box, asked = watcher.next_map(300)
+    _, asked = watcher.next_map(300)
     cpu_asked = cpu_seconds(program.process.pid)
-    program.display.xdotool("windowfocus", "--sync", str(box))
+    program.display.xdotool("windowfocus", "--sync", program.wait_box("Demo"))
     # Return chooses Yes, the default button; a mnemonic key would first show the button
     # pressed for 100 ms.
     yes = watcher.key("Return")
-    done, saved = watcher.next_map(300)
+    _, saved = watcher.next_map(300)
     print(f"    click to question {asked - clicked:.3f} s (cpu {cpu_asked - cpu:.2f}), "
           f"yes to saved {saved - yes:.3f} s (cpu {cpu_seconds(program.process.pid) - cpu_asked:.2f})")
-    program.display.xdotool("windowfocus", "--sync", str(done))
+    program.display.xdotool("windowfocus", "--sync", program.wait_box("Success"))
     watcher.key("Return")
     size = os.path.getsize(os.path.join(folder, "Kestrune-output.csv"))
     return (asked - clicked) + (saved - yes), size
