@@ -25,10 +25,11 @@ struct Pool {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<void *> ready; // touched chunks, counted against the budget
-    bool helping = false;      // the helper thread runs
+    std::thread helper;        // joinable while it runs
+    bool quitting = false;     // the process is ending
 };
 
-// Never destroyed: the helper may still wait on it while the process ends.
+// Never destroyed: a forked child leaves the one it inherited alone.
 Pool *pool = new Pool;
 
 std::size_t page_size()
@@ -58,7 +59,9 @@ void helper()
 {
     std::unique_lock lock(pool->mutex);
     for (;;) {
-        pool->changed.wait(lock, [] { return pool->ready.size() < ReadyChunks; });
+        pool->changed.wait(lock, [] { return pool->quitting || pool->ready.size() < ReadyChunks; });
+        if (pool->quitting)
+            return;
         lock.unlock();
         void *chunk = new_chunk();
         if (chunk != nullptr) {
@@ -77,11 +80,10 @@ void helper()
 // Called with the pool locked.
 void start_helper() noexcept
 {
-    if (pool->helping)
+    if (pool->helper.joinable() || pool->quitting)
         return;
     try {
-        std::thread(helper).detach();
-        pool->helping = true;
+        pool->helper = std::thread(helper);
     } catch (...) {
         // No thread (an address-space limit, say): memory then comes untouched.
     }
@@ -99,15 +101,29 @@ void after_fork_in_child()
 }
 [[maybe_unused]] const int fork_handlers = pthread_atfork(before_fork, after_fork_in_parent, after_fork_in_child);
 
-// The helper starts when the library is loaded, at the program's start: the first query then
-// finds its first chunks ready too.
-[[maybe_unused]] const bool started_at_load = [] {
-    const std::lock_guard lock(pool->mutex);
-    start_helper();
-    return true;
-}();
+// The helper ends before the process does, so nothing runs beside the exit's own work (the
+// sanitizers' leak check among it).
+struct EndHelperAtExit {
+    ~EndHelperAtExit()
+    {
+        {
+            const std::lock_guard lock(pool->mutex);
+            pool->quitting = true;
+        }
+        pool->changed.notify_all();
+        if (pool->helper.joinable())
+            pool->helper.join();
+    }
+} end_helper_at_exit;
+
 
 } // namespace
+
+void prepare() noexcept
+{
+    const std::lock_guard lock(pool->mutex);
+    start_helper();
+}
 
 void *allocate(std::size_t bytes)
 {

@@ -12,6 +12,10 @@ namespace kest::warm {
 // The size in which memory comes touched ahead.
 inline constexpr std::size_t ChunkSize = std::size_t{4} << 20;
 
+// Starts the helper, so that chunks are touched before a query asks for them. (Not while the
+// library is being loaded: a thread started from there upsets the sanitizers' leak checker.)
+void prepare() noexcept;
+
 // `bytes` of memory (rounded up to whole pages), counted against the budget; a chunk of
 // ChunkSize comes touched when the helper has one ready. Throws std::bad_alloc when the budget
 // or the system refuses.
