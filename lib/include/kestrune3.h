@@ -27,6 +27,7 @@
 #ifndef KESTRUNE3_H
 #define KESTRUNE3_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
