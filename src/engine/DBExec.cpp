@@ -159,7 +159,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
         }
         elapsedSeconds = clock.elapsedSeconds();
         if (status == KEST_INTERRUPT)
-            state.StopRequested = False16; // acted on: the statement ended before giving a row
+            state.StopRequested = False16; // acted on by the progress callback, which leaves it set
         // A row that could not be stored fails the exec step itself.
         if (run.callbackFailure)
             trap([&] { std::rethrow_exception(run.callbackFailure); });
