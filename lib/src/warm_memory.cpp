@@ -116,7 +116,6 @@ struct EndHelperAtExit {
     }
 } end_helper_at_exit;
 
-
 } // namespace
 
 void prepare() noexcept
