@@ -24,7 +24,9 @@ constexpr std::size_t ReadyChunks = 4;
 struct Pool {
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<void *> ready; // touched chunks, counted against the budget
+    // Touched chunks. They are counted against the budget only when handed out: the few that
+    // wait are part of the headroom, and never take memory that a query asks for.
+    std::vector<void *> ready;
     std::thread helper;        // joinable while it runs
     bool quitting = false;     // the process is ending
 };
@@ -44,17 +46,6 @@ void *map(std::size_t bytes) noexcept
     return p == MAP_FAILED ? nullptr : p;
 }
 
-// A counted, mapped chunk, or nullptr when the budget or the system refuses.
-void *new_chunk() noexcept
-{
-    if (!budget::take(static_cast<int64_t>(ChunkSize)))
-        return nullptr;
-    void *chunk = map(ChunkSize);
-    if (chunk == nullptr)
-        budget::give(static_cast<int64_t>(ChunkSize));
-    return chunk;
-}
-
 void helper()
 {
     std::unique_lock lock(pool->mutex);
@@ -63,7 +54,7 @@ void helper()
         if (pool->quitting)
             return;
         lock.unlock();
-        void *chunk = new_chunk();
+        void *chunk = map(ChunkSize);
         if (chunk != nullptr) {
             auto *bytes = static_cast<volatile char *>(chunk);
             for (std::size_t i = 0; i < ChunkSize; i += page_size())
@@ -73,7 +64,7 @@ void helper()
         if (chunk != nullptr)
             pool->ready.push_back(chunk);
         else
-            pool->changed.wait(lock); // the budget is spent: wait until memory comes back
+            pool->changed.wait(lock); // the system refuses: wait until memory comes back
     }
 }
 
@@ -127,21 +118,20 @@ void prepare() noexcept
 void *allocate(std::size_t bytes)
 {
     bytes = (bytes + page_size() - 1) / page_size() * page_size();
+    budget::take_or_throw(static_cast<int64_t>(bytes));
+    void *memory = nullptr;
     if (bytes == ChunkSize) {
         std::unique_lock lock(pool->mutex);
         start_helper();
-        void *chunk = nullptr;
         if (!pool->ready.empty()) {
-            chunk = pool->ready.back();
+            memory = pool->ready.back();
             pool->ready.pop_back();
         }
         lock.unlock();
         pool->changed.notify_one();
-        if (chunk != nullptr)
-            return chunk;
     }
-    budget::take_or_throw(static_cast<int64_t>(bytes));
-    void *memory = map(bytes);
+    if (memory == nullptr)
+        memory = map(bytes);
     if (memory == nullptr) {
         budget::give(static_cast<int64_t>(bytes));
         throw std::bad_alloc();

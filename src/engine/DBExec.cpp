@@ -35,13 +35,14 @@ void widenList(WindowPort &window, const kest_texts &names, int from)
 
 namespace {
 
-// Bytes that the list's copy of a row will take, beyond what its buffers round up to.
+// Bytes that the list's copy of a row will take: its texts, and a little more for what the
+// list's buffers round up to (long texts get buffers of whole pages).
 int64_t listCopyBytes(const kest_texts &row)
 {
     int64_t bytes = 0;
     for (int c = 0; c < row.count; ++c)
         bytes += row.lengths[c];
-    return bytes;
+    return bytes + bytes / 32;
 }
 
 int16_t storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *rowValues,

@@ -255,26 +255,26 @@ void KestruneBinding::give(int64_t bytes) noexcept
     }
 }
 
+namespace {
+void KEST_CALL releaseToHeap(void *memory, int64_t /*bytes*/)
+{
+    std::free(memory);
+}
+} // namespace
+
 // A library that keeps no budget hands out no memory either: the program's heap serves then.
-void *KestruneBinding::allocate(std::size_t bytes) noexcept
+void *KestruneBinding::allocate(std::size_t bytes, MemoryRelease &release) noexcept
 {
     if (!heapServes_) {
         try {
-            resolve(fn_->memory_free, "kest_memory_free"); // release() then finds it at once
+            release = resolve(fn_->memory_free, "kest_memory_free");
             return resolve(fn_->memory_alloc, "kest_memory_alloc")(static_cast<int64_t>(bytes));
         } catch (...) {
             heapServes_ = true;
         }
     }
+    release = releaseToHeap;
     return std::malloc(bytes);
-}
-
-void KestruneBinding::release(void *memory, std::size_t bytes) noexcept
-{
-    if (heapServes_)
-        std::free(memory);
-    else if (fn_->memory_free != nullptr)
-        fn_->memory_free(memory, static_cast<int64_t>(bytes));
 }
 
 } // namespace kest

@@ -96,8 +96,7 @@ public:
 
     bool take(int64_t bytes) noexcept override;
     void give(int64_t bytes) noexcept override;
-    void *allocate(std::size_t bytes) noexcept override;
-    void release(void *memory, std::size_t bytes) noexcept override;
+    void *allocate(std::size_t bytes, MemoryRelease &release) noexcept override;
 
     // The deleters for what the library hands out; resolving them may throw LibraryError.
     KestTextFree textDeleter();

@@ -13,6 +13,11 @@
 
 namespace kest {
 
+// Gives memory back to where it came from. A plain function of the library (which is never
+// unloaded), so that memory can be released after the binding that handed it out is gone: the
+// program's module-wide row store outlives its window and binding.
+using MemoryRelease = void (KEST_CALL *)(void *memory, int64_t bytes);
+
 class MemoryBudget {
 public:
     virtual ~MemoryBudget() = default;
@@ -20,19 +25,18 @@ public:
     virtual bool take(int64_t bytes) noexcept = 0;
     virtual void give(int64_t bytes) noexcept = 0;
     // Memory counted against the budget while it lives; nullptr when refused. A chunk of
-    // `ChunkBytes` comes with its pages already in place.
-    virtual void *allocate(std::size_t bytes) noexcept = 0;
-    virtual void release(void *memory, std::size_t bytes) noexcept = 0;
+    // `ChunkBytes` comes with its pages already in place. `release` receives how to give it back.
+    virtual void *allocate(std::size_t bytes, MemoryRelease &release) noexcept = 0;
     static constexpr std::size_t ChunkBytes = KEST_MEMORY_CHUNK;
 };
 
 template <typename T> struct BudgetedDelete {
-    MemoryBudget *budget = nullptr;
+    MemoryRelease release = nullptr; // nullptr: the program's heap
     std::size_t bytes = 0;
     void operator()(T *p) const noexcept
     {
-        if (budget != nullptr)
-            budget->release(p, bytes);
+        if (release != nullptr)
+            release(p, static_cast<int64_t>(bytes));
         else
             delete[] p;
     }
@@ -47,10 +51,11 @@ template <typename T> BudgetedArray<T> AllocateBudgeted(MemoryBudget *budget, st
     const std::size_t bytes = n * sizeof(T);
     if (budget == nullptr)
         return BudgetedArray<T>(new T[n], BudgetedDelete<T>{nullptr, bytes});
-    void *memory = budget->allocate(bytes);
+    MemoryRelease release = nullptr;
+    void *memory = budget->allocate(bytes, release);
     if (memory == nullptr)
         throw std::bad_alloc();
-    return BudgetedArray<T>(static_cast<T *>(memory), BudgetedDelete<T>{budget, bytes});
+    return BudgetedArray<T>(static_cast<T *>(memory), BudgetedDelete<T>{release, bytes});
 }
 
 // Bytes held back from the budget for an allocation to come, given back when released.
