@@ -511,11 +511,12 @@ def run_scenario(program, folder, workdir, display, artifacts, prefix, opened):
         check(tables == [], f"tables left after Drop: {tables}")
 
     with step("exit"):
-        # Exit while Exec's statement works before its first row (it would never end by itself).
+        # Exit while Exec stores rows of a statement that would never end by itself: the rows
+        # are released on the way out, after the window has gone.
         program.replace_query_text(["WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n)",
-                                    "SELECT count(*) FROM n"])
+                                    "SELECT i FROM n"])
         program.click("Command12")
-        program.wait_status("the long statement to run", lambda t: t.startswith(fold("Querying database")))
+        program.wait_status("rows to be stored", lambda t: t.endswith(fold(" rows found")))
         clicked = time.monotonic()
         program.click("Command2")
         try:
