@@ -166,9 +166,4 @@ void give(int64_t n) noexcept
     held_bytes.fetch_sub(n, std::memory_order_relaxed);
 }
 
-int64_t held() noexcept
-{
-    return held_bytes.load(std::memory_order_relaxed);
-}
-
 } // namespace kest::budget

@@ -16,7 +16,4 @@ bool take(int64_t n) noexcept;
 void take_or_throw(int64_t n);
 void give(int64_t n) noexcept;
 
-// Bytes counted as held now.
-int64_t held() noexcept;
-
 } // namespace kest::budget
