@@ -12,6 +12,7 @@
 #include <QTableView>
 
 #include <cstdio>
+#include <string>
 
 using namespace kest;
 using namespace kest::bench;
@@ -27,10 +28,10 @@ int main(int argc, char **argv)
         model.addColumn(QStringLiteral("Column%1").arg(c));
     // Cells like the demonstration data's: ids, names and titles of a few to some tens of letters.
     for (int r = 0; r < Rows; ++r) {
-        model.addRow(QString::number(r + 1));
+        model.addRowUtf8(std::to_string(r + 1));
         for (int c = 1; c < Columns; ++c)
-            model.setCell(r, c, c % 3 ? QStringLiteral("Title of album %1 by artist %2").arg(r).arg(c)
-                                      : QString::number(r * c));
+            model.setCellUtf8(r, c, c % 3 ? "Title of album " + std::to_string(r) + " by artist " + std::to_string(c)
+                                          : std::to_string(r * c));
     }
     model.endBulkUpdate();
 

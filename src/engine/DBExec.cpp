@@ -1,5 +1,6 @@
 #include "DBExec.h"
 
+#include "ByteArena.h"
 #include "EventPump.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
@@ -18,11 +19,12 @@ namespace kest {
 namespace {
 
 constexpr int32_t OpenReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
-constexpr int32_t RowsPerGrowth = 5000;
+// Every this many rows the window repaints and its messages run.
+constexpr int32_t RowsPerRefresh = 5000;
 constexpr int32_t RowsPerProgressText = 5000;
 constexpr std::chrono::milliseconds ProgressPause{10};
-// The list keeps its texts in buffers of a megabyte: the last one may be mostly unused.
-constexpr int64_t ListCopySlack = int64_t{1} << 20;
+// The list keeps its texts in large buffers: the last one may be mostly unused.
+constexpr int64_t ListCopySlack = ByteArena::BufferSize;
 
 // Columns for a row wider than the list, named after that row's statement.
 void widenList(WindowPort &window, const kest_texts &names, int from)
@@ -56,10 +58,7 @@ int16_t storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *
     else if (columnNames->count > window.columnCount())
         widenList(window, *columnNames, window.columnCount());
 
-    if (state.ExecRowCount == 0)
-        state.ExecRowCapacity = 0;
-    if (state.ExecRowCount == state.ExecRowCapacity) {
-        state.ExecRowCapacity = state.ExecRowCount + RowsPerGrowth;
+    if (state.ExecRowCount % RowsPerRefresh == 0) {
         if (state.ExecRowCount == 0)
             state.ExecResults.clear(); // a new run drops the rows of the one before
         eventPump().runNow();

@@ -5,8 +5,6 @@
 namespace kest {
 namespace {
 
-constexpr std::size_t BufferSize = MemoryBudget::ChunkBytes;
-
 // Lengths and counts as unsigned LEB128: seven bits a byte, low bits first.
 std::size_t varintSize(uint32_t n)
 {
@@ -43,7 +41,7 @@ uint32_t getVarint(const unsigned char *&in)
 
 void ExecStore::drawFrom(MemoryBudget *budget) noexcept
 {
-    budget_ = budget;
+    bytes_.drawFrom(budget);
     rows_.drawFrom(budget);
 }
 
@@ -53,21 +51,14 @@ void ExecStore::appendRow(const char *const *texts, const int32_t *lengths, int 
     for (int c = 0; c < count; ++c)
         size += varintSize(static_cast<uint32_t>(lengths[c])) + static_cast<std::size_t>(lengths[c]);
     // Everything that can fail comes before the row is written, so a refused row leaves no trace.
-    if (size > left_) {
-        const std::size_t bytes = std::max(BufferSize, size);
-        buffers_.push_back(AllocateBudgeted<unsigned char>(budget_, bytes));
-        free_ = buffers_.back().get();
-        left_ = bytes;
-    }
-    rows_.push_back(free_);
-    unsigned char *out = putVarint(free_, static_cast<uint32_t>(count));
+    unsigned char *const row = bytes_.allocate(size);
+    rows_.push_back(row);
+    unsigned char *out = putVarint(row, static_cast<uint32_t>(count));
     for (int c = 0; c < count; ++c) {
         out = putVarint(out, static_cast<uint32_t>(lengths[c]));
         std::memcpy(out, texts[c], static_cast<std::size_t>(lengths[c]));
         out += lengths[c];
     }
-    free_ = out;
-    left_ -= size;
     widest_ = std::max(widest_, count);
 }
 
@@ -105,10 +96,7 @@ std::string_view ExecStore::cell(int64_t row, int column) const
 
 void ExecStore::clear()
 {
-    buffers_.clear();
-    buffers_.shrink_to_fit();
-    free_ = nullptr;
-    left_ = 0;
+    bytes_.clear();
     rows_.clear();
     widest_ = 0;
     cursorRow_ = -1;

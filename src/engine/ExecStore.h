@@ -6,7 +6,7 @@
 // of different widths are stored whole. What the store holds is drawn from the memory budget;
 // a row past it is refused with std::bad_alloc and the rows so far stay.
 
-#include "MemoryBudget.h"
+#include "ByteArena.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -63,12 +63,9 @@ public:
     std::string_view cell(int64_t row, int column) const;
 
 private:
-    std::vector<BudgetedArray<unsigned char>> buffers_;
-    unsigned char *free_ = nullptr;
-    std::size_t left_ = 0;
+    ByteArena bytes_;
     BlockArray<const unsigned char *> rows_;
     int widest_ = 0;
-    MemoryBudget *budget_ = nullptr;
     // Where the last cell read ended, so that the next cell of the same row is found at once.
     mutable int64_t cursorRow_ = -1;
     mutable int cursorColumn_ = 0;

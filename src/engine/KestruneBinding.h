@@ -57,7 +57,7 @@ QString toQString(const KestText &text);
 class KestruneBinding final : public MemoryBudget {
 public:
     // The library's name as the platform's loader takes it: "kestrune3" finds libkestrune3.so
-    // (kestrune3.dll on Windows). An absolute path loads exactly that file; tests pass a stand-in.
+    // (kestrune3.dll on Windows). An absolute path loads exactly that file.
     static constexpr const char *DefaultLibraryName = "kestrune3";
 
     explicit KestruneBinding(QString libraryName = QString::fromLatin1(DefaultLibraryName));

@@ -29,10 +29,9 @@ struct ModuleState {
     int16_t ProgressStars = 0;
 
     // The rows of the last Exec run, kept for the CSV export until the Exec command releases
-    // them; `ExecRowCount` rows are valid. `ExecRowCapacity` marks where the store next grows.
+    // them; `ExecRowCount` rows are valid.
     ExecStore ExecResults;
     int32_t ExecRowCount = 0;
-    int32_t ExecRowCapacity = 0;
 };
 
 // The most rows that Exec shows in the results list; the rest go only to the CSV export.

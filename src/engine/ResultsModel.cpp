@@ -1,6 +1,7 @@
 #include "ResultsModel.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -62,7 +63,7 @@ std::string_view ResultsModel::cellUtf8(int row, int column) const
     }
     if (column >= stride_)
         return {};
-    return arena_.text(cells_[static_cast<std::size_t>(row - tableRows_) * stride_ + column]);
+    return cells_[static_cast<std::size_t>(row - tableRows_) * stride_ + column];
 }
 
 void ResultsModel::removeAllRows()
@@ -72,7 +73,7 @@ void ResultsModel::removeAllRows()
         beginRemoveRows({}, 0, rows - 1);
     cells_.clear();
     cells_.shrink_to_fit();
-    arena_.clear();
+    texts_.clear();
     table_.reset();
     tableRows_ = 0;
     tableColumn_ = 0;
@@ -118,7 +119,7 @@ void ResultsModel::ensureStride(int columns)
         return;
     // Widening moves every stored row once; rows are normally added after their columns.
     const int stride = std::max(columns, static_cast<int>(headers_.size()));
-    std::vector<TextArena::Span> wider(static_cast<std::size_t>(ownRows_) * stride);
+    std::vector<std::string_view> wider(static_cast<std::size_t>(ownRows_) * stride);
     for (int r = 0; r < ownRows_; ++r)
         std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(r) * stride_, stride_,
                     wider.begin() + static_cast<std::ptrdiff_t>(r) * stride);
@@ -126,10 +127,13 @@ void ResultsModel::ensureStride(int columns)
     stride_ = stride;
 }
 
-void ResultsModel::addRow(QStringView firstCell)
+std::string_view ResultsModel::store(std::string_view text)
 {
-    const QByteArray utf8 = firstCell.toUtf8();
-    addRowUtf8(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    if (text.empty())
+        return {};
+    unsigned char *room = texts_.allocate(text.size());
+    std::memcpy(room, text.data(), text.size());
+    return {reinterpret_cast<const char *>(room), text.size()};
 }
 
 void ResultsModel::addRowUtf8(std::string_view firstCell)
@@ -138,74 +142,31 @@ void ResultsModel::addRowUtf8(std::string_view firstCell)
     const int row = rowCount();
     announceInsertRows(row, row);
     cells_.resize(cells_.size() + static_cast<std::size_t>(stride_));
-    cells_[static_cast<std::size_t>(ownRows_) * stride_] = arena_.store(firstCell);
+    cells_[static_cast<std::size_t>(ownRows_) * stride_] = store(firstCell);
     ++ownRows_;
     announceInsertedRows();
 }
 
-void ResultsModel::setCell(int row, int column, QStringView text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    setCellUtf8(row, column, std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
-}
-
 void ResultsModel::setCellUtf8(int row, int column, std::string_view text)
 {
-    if (row < 0 || row >= rowCount())
+    if (row < tableRows_ || row >= rowCount())
         throw std::out_of_range("Row " + std::to_string(row + 1) + " is not in the list");
     if (column < 0)
         throw std::out_of_range("Column " + std::to_string(column) + " is not in the list");
     ensureColumns(column + 1);
-    if (row < tableRows_)
-        copyTableIntoRows();
     ensureStride(column + 1);
-    cells_[static_cast<std::size_t>(row - tableRows_) * stride_ + column] = arena_.store(text);
+    cells_[static_cast<std::size_t>(row - tableRows_) * stride_ + column] = store(text);
     if (!bulk_) {
         const QModelIndex changed = index(row, column);
         emit dataChanged(changed, changed, {Qt::DisplayRole});
     }
 }
 
-void ResultsModel::appendTableRows(const kest_table &table, int firstColumn, int rows)
-{
-    ensureStride(firstColumn + table.column_count);
-    const int first = rowCount();
-    announceInsertRows(first, first + rows - 1);
-    cells_.resize(cells_.size() + static_cast<std::size_t>(rows) * stride_);
-    for (int r = 0; r < rows; ++r) {
-        TextArena::Span *row = &cells_[static_cast<std::size_t>(ownRows_ + r) * stride_];
-        for (int c = 0; c < table.column_count; ++c)
-            row[firstColumn + c] = arena_.store(KEST_CELL(&table, c, r + 1));
-    }
-    ownRows_ += rows;
-    announceInsertedRows();
-}
-
-void ResultsModel::copyTableIntoRows()
-{
-    // The adopted rows come first, so they are copied in front of the rows added since.
-    const int stride = std::max({stride_, tableColumn_ + table_->column_count,
-                                 static_cast<int>(headers_.size())});
-    std::vector<TextArena::Span> rows(static_cast<std::size_t>(tableRows_ + ownRows_) * stride);
-    for (int r = 0; r < tableRows_; ++r)
-        for (int c = 0; c < table_->column_count; ++c)
-            rows[static_cast<std::size_t>(r) * stride + tableColumn_ + c] =
-                arena_.store(KEST_CELL(table_.get(), c, r + 1));
-    for (int r = 0; r < ownRows_; ++r)
-        std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(r) * stride_, stride_,
-                    rows.begin() + static_cast<std::ptrdiff_t>(tableRows_ + r) * stride);
-    cells_ = std::move(rows);
-    stride_ = stride;
-    ownRows_ += tableRows_;
-    tableRows_ = 0;
-    tableColumn_ = 0;
-    table_.reset();
-}
-
 void ResultsModel::adoptTable(KestTable table, int dataRows, const std::function<void()> &betweenBatches)
 {
     if (!table)
         return;
+    removeAllRows();
     const int firstColumn = static_cast<int>(headers_.size());
     const int columns = std::max(0, table->column_count);
     const int rows = std::clamp(dataRows, 0, std::max(0, table->row_count - 1));
@@ -217,11 +178,6 @@ void ResultsModel::adoptTable(KestTable table, int dataRows, const std::function
     announceInsertedColumns();
     if (rows == 0)
         return;
-    if (rowCount() > 0) {
-        // Only one table is kept and its rows come first; rows behind others are copied.
-        appendTableRows(*table, firstColumn, rows);
-        return;
-    }
     table_ = std::move(table);
     tableColumn_ = firstColumn;
     const kest_table *adopted = table_.get();

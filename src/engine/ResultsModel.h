@@ -1,10 +1,10 @@
 #pragma once
 // The rows and columns of the results list `lvResults`. Rows added one by one keep their cells
-// in a TextArena (a few large buffers, 12 bytes of bookkeeping per cell); a whole result table
-// of the library can be adopted as it is, so the table path never copies a cell.
+// in a ByteArena (a few large buffers); a whole result table of the library is adopted as it
+// is, so the table path never copies a cell. Adopting a table drops the rows held before.
 
 #include "KestruneBinding.h"
-#include "TextArena.h"
+#include "ByteArena.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -32,14 +32,13 @@ public:
     void removeAllRows();
     void removeAllColumns();
     void addColumn(const QString &header);
-    void addRow(QStringView firstCell);
     void addRowUtf8(std::string_view firstCell);
-    // `row` counts from 0 here. A column beyond the last one adds columns with empty headers.
-    void setCell(int row, int column, QStringView text);
+    // `row` counts from 0 here and must be a row added one by one. A column beyond the last one
+    // adds columns with empty headers.
     void setCellUtf8(int row, int column, std::string_view text);
     // Row 0 of `table` gives the names of columns added after the present ones; rows 1 to
     // `dataRows` become rows. The table is kept, not copied, and freed with the library's own
-    // function when the rows are removed. A list that already has rows copies the table instead.
+    // function when the rows are removed. Rows the list held before are dropped.
     // Views hear of the rows in batches, with `betweenBatches` called between two; when it
     // empties the list, the rest of the rows are not added.
     void adoptTable(KestTable table, int dataRows, const std::function<void()> &betweenBatches = {});
@@ -50,23 +49,19 @@ public:
     void endBulkUpdate();
 
     // Rows added one by one draw their texts from `budget`.
-    void drawFrom(MemoryBudget *budget) noexcept { arena_.drawFrom(budget); }
+    void drawFrom(MemoryBudget *budget) noexcept { texts_.drawFrom(budget); }
 
     // The most bytes of a cell's text that the list shows; a longer text shows its start and "…".
     static constexpr std::size_t LongestShownText = 1024;
 
     // The cell's text, whole; empty outside the list.
     QString cellText(int row, int column) const;
-    // How many large buffers hold the cell texts (rows added one by one).
-    std::size_t textBufferCount() const noexcept { return arena_.bufferCount(); }
-    bool holdsTable() const noexcept { return static_cast<bool>(table_); }
 
 private:
     std::string_view cellUtf8(int row, int column) const;
     void ensureStride(int columns);
     void ensureColumns(int columns);
-    void copyTableIntoRows();
-    void appendTableRows(const kest_table &table, int firstColumn, int rows);
+    std::string_view store(std::string_view text);
 
     // Announcements to views, skipped while a bulk update runs (it announces a reset instead).
     void announceInsertRows(int first, int last);
@@ -76,12 +71,12 @@ private:
 
     bool bulk_ = false;
     QStringList headers_;
-    // Rows added one by one: row-major with `stride_` cells per row. They follow the table's rows.
-    TextArena arena_;
-    std::vector<TextArena::Span> cells_;
+    // Rows added one by one: row-major with `stride_` cells per row.
+    ByteArena texts_;
+    std::vector<std::string_view> cells_;
     int stride_ = 0;
     int ownRows_ = 0;
-    // The adopted table: its data rows come first, its columns start at `tableColumn_`.
+    // The adopted table; its columns start at `tableColumn_`.
     KestTable table_;
     int tableRows_ = 0;
     int tableColumn_ = 0;

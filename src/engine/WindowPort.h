@@ -26,10 +26,8 @@ public:
     virtual void removeAllColumns() = 0;
     // A column with the list's default width and alignment.
     virtual void addColumn(const QString &header) = 0;
-    virtual void addRow(const QString &firstCell) = 0;
-    // `row` counts from 1, `column` from 0. A column beyond the last one widens the list.
-    virtual void setCell(int row, int column, const QString &text) = 0;
-    // The same for cell texts that are UTF-8 already, as the library hands them out.
+    // Rows and cells in UTF-8, as the library hands them out. `row` counts from 1, `column`
+    // from 0; a column beyond the last one widens the list.
     virtual void addRowUtf8(std::string_view firstCell) = 0;
     virtual void setCellUtf8(int row, int column, std::string_view text) = 0;
     // Between these two, rows and cells are added without telling the list's view about each

@@ -1,15 +1,8 @@
 #include "Paths.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 
 namespace kest {
-
-QString ProgramFolder()
-{
-    return QCoreApplication::applicationDirPath();
-}
 
 bool IsDirectorySeparator(QChar c)
 {

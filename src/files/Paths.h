@@ -1,7 +1,7 @@
 #pragma once
 // The fixed files in the program's folder and the completion of a bare database name.
-// The program's folder is a parameter, so tests can pass a temporary one; production code
-// passes ProgramFolder().
+// The program's folder is a parameter: the window passes its own, which tests set to a
+// temporary folder.
 
 #include <QLatin1StringView>
 #include <QString>
@@ -10,9 +10,6 @@ namespace kest {
 
 inline constexpr QLatin1StringView SavedScriptFileName{"Kestrune-saved.sql"};
 inline constexpr QLatin1StringView CsvOutputFileName{"Kestrune-output.csv"};
-
-// The folder of the program's executable; needs the application object.
-QString ProgramFolder();
 
 // '/' everywhere, and '\' too on Windows.
 bool IsDirectorySeparator(QChar c);

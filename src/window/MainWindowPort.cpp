@@ -48,16 +48,6 @@ void MainWindowPort::addColumn(const QString &header)
     model_.addColumn(header);
 }
 
-void MainWindowPort::addRow(const QString &firstCell)
-{
-    model_.addRow(firstCell);
-}
-
-void MainWindowPort::setCell(int row, int column, const QString &text)
-{
-    model_.setCell(row - 1, column, text);
-}
-
 void MainWindowPort::addRowUtf8(std::string_view firstCell)
 {
     model_.addRowUtf8(firstCell);

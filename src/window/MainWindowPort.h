@@ -24,8 +24,6 @@ public:
     void removeAllRows() override;
     void removeAllColumns() override;
     void addColumn(const QString &header) override;
-    void addRow(const QString &firstCell) override;
-    void setCell(int row, int column, const QString &text) override;
     void addRowUtf8(std::string_view firstCell) override;
     void setCellUtf8(int row, int column, std::string_view text) override;
     void beginBulkUpdate() override;

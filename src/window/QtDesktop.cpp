@@ -5,8 +5,6 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
 #include <QUrl>
 
 namespace kest {
@@ -70,11 +68,6 @@ MessageAnswer QtDesktop::message(const QString &prompt, const QString &title,
     QMessageBox box(toQt(icon),
                     title.isEmpty() ? QGuiApplication::applicationDisplayName() : title, shown,
                     standard, parent_);
-    if (qEnvironmentVariableIsSet("KESTRUNE_DEMO_DIALOG_AUTOCLOSE")) {
-        QAbstractButton *answer = box.button(buttons == MessageButtons::YesNo ? QMessageBox::No
-                                                                             : QMessageBox::Ok);
-        QTimer::singleShot(0, answer, &QAbstractButton::click);
-    }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return MessageAnswer::Yes;

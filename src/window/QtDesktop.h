@@ -26,9 +26,6 @@ public:
     // The window that message boxes and the dialog are centred on; none is fine.
     void setParentWindow(QWidget *window) { parent_ = window; }
 
-    // With the environment variable KESTRUNE_DEMO_DIALOG_AUTOCLOSE set, each message box is
-    // shown and then answered at once with its Ok or No button, so that the program's own
-    // failure paths can be run unattended (the start-up test runs the real program that way).
     MessageAnswer message(const QString &prompt, const QString &title, MessageButtons buttons,
                           MessageIcon icon) override;
     QString openFileName(const QString &folder, const QList<FileType> &types) override;

@@ -3,12 +3,7 @@
 // and exported, and the next query works. The budget is set for this process only, before the
 // library is loaded, so the test does not depend on the machine's memory.
 
-#include "RealWindowFixture.h"
-#include "TestRegistry.h"
-
-#include <QFile>
-#include <QLineEdit>
-#include <QRegularExpression>
+#include "WindowTest.h"
 
 #include <fstream>
 #include <unistd.h>
@@ -31,13 +26,12 @@ private slots:
 
     void aResultPastTheBudgetEndsInOutOfMemoryAndTheWindowGoesOn()
     {
-        RealWindowFixture f;
+        Window f;
         QVERIFY(f.start());
-        f.window->Text1->setText(QStringLiteral("test.db"));
-        f.type(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000) "
+        f.w->Text2->setPlainText(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000) "
                               "SELECT i, printf('%.1000c', 'y') FROM n"));
         f.desktop.queueAnswer(MessageAnswer::Yes);
-        f.click(f.window->Command12);
+        f.click(f.w->Command12);
         static const QRegularExpression ended(
             QStringLiteral("^ ([\\d,]+) rows - Status code: 4 \\(\\[Out of memory after line: 50\\]\\) - "));
         const QRegularExpressionMatch m = ended.match(f.status());
@@ -45,23 +39,23 @@ private slots:
         // The library counts the row that could not be stored; the rows before it are kept.
         const qint64 stored = QLocale().toLongLong(m.captured(1)) - 1;
         QVERIFY2(stored > 25000, qPrintable(f.status()));
-        QCOMPARE(f.window->results().rowCount(), 25000);
-        QCOMPARE(f.window->results().cellText(24999, 0), QStringLiteral("25000"));
-        QFile csv(f.inFolder(QStringLiteral("Kestrune-output.csv")));
+        QCOMPARE(f.w->results().rowCount(), 25000);
+        QCOMPARE(f.w->results().cellText(24999, 0), QStringLiteral("25000"));
+        QFile csv(f.path(QStringLiteral("Kestrune-output.csv")));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         qint64 lines = 0;
         for (QByteArray chunk; !(chunk = csv.read(1 << 20)).isEmpty();)
             lines += chunk.count('\n');
         QCOMPARE(lines, stored);
 
-        f.click(f.window->Command1);
-        compareStatus(f.status(), QStringLiteral("0 rows - Status code: 7 (out of memory)"));
-        f.type(QStringLiteral("SELECT 6 * 7"));
-        f.click(f.window->Command12);
-        compareStatus(f.status(), QStringLiteral(" 1 rows - Status code: 0 (Success)"));
-        QCOMPARE(f.window->results().cellText(0, 0), QStringLiteral("42"));
+        f.click(f.w->Command1);
+        QCOMPARE(f.untimedStatus(), QStringLiteral("0 rows - Status code: 7 (out of memory)"));
+        f.w->Text2->setPlainText(QStringLiteral("SELECT 6 * 7"));
+        f.click(f.w->Command12);
+        QCOMPARE(f.untimedStatus(), QStringLiteral(" 1 rows - Status code: 0 (Success)"));
+        QCOMPARE(f.w->results().cellText(0, 0), QStringLiteral("42"));
     }
 };
 
-KEST_REGISTER_TEST(MemoryBudgetTests);
+KEST_TEST_CLASS(MemoryBudgetTests);
 #include "tst_MemoryBudget.moc"

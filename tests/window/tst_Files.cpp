@@ -1,0 +1,192 @@
+// Browse, Load Script, Save Script and the CSV export meeting the file system: the dialogs'
+// folder and types, what a loaded script keeps, the saved bytes, and saves that fail.
+
+#include "WindowTest.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <optional>
+
+using namespace kest;
+using namespace kest::test;
+
+Q_DECLARE_METATYPE(QList<kest::FileType>)
+
+namespace {
+
+// While alive, no file of this process may grow beyond `bytes`: a write past it fails as on a
+// full disk, even for root.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        active = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, handler_);
+    }
+    bool active = false;
+
+private:
+    rlimit previous_{};
+    void (*handler_)(int);
+};
+
+bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class FileTests : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Window> f;
+
+    QString script(const QByteArray &bytes)
+    {
+        const QString path = f->path(QStringLiteral("script.sql"));
+        return write(path, bytes) ? path : QString();
+    }
+
+private slots:
+    void init() { f = std::make_unique<Window>(); QVERIFY(f->start(QStringLiteral("Albums.db"))); }
+    void cleanup() { QVERIFY(f->wroteNothingElsewhere()); }
+
+    // Each dialog opens on the working directory with its types; a cancel, a failing dialog or a
+    // script without statements changes nothing and says nothing.
+    void dialogs_data()
+    {
+        QTest::addColumn<bool>("browse");
+        QTest::addColumn<int>("answer"); // 0 cancel, 1 the file below, 2 the dialog throws
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("browse chosen") << true << 1 << QByteArray();
+        QTest::newRow("browse cancelled") << true << 0 << QByteArray();
+        QTest::newRow("browse fails") << true << 2 << QByteArray();
+        QTest::newRow("load cancelled") << false << 0 << QByteArray();
+        QTest::newRow("load fails") << false << 2 << QByteArray();
+        QTest::newRow("load only comments") << false << 1 << QByteArray("REM a\r\n  \r\nrem\r\n");
+        QTest::newRow("load missing file") << false << 1 << QByteArray();
+    }
+    void dialogs()
+    {
+        QFETCH(bool, browse);
+        QFETCH(int, answer);
+        QFETCH(QByteArray, file);
+        const QString chosen = file.isNull() ? f->path(QStringLiteral("chosen.db")) : script(file);
+        if (answer == 1)
+            f->desktop.queueFileName(chosen);
+        else if (answer == 2)
+            f->desktop.queueFileDialogFailure();
+        f->w->Text2->setPlainText(QStringLiteral("Select 1"));
+        f->click(browse ? f->w->Command3 : f->w->Command5);
+        QCOMPARE(f->w->Text1->text(), browse && answer == 1 ? chosen : QStringLiteral("Albums.db"));
+        QCOMPARE(f->w->Text2->toPlainText(), QStringLiteral("Select 1"));
+        QCOMPARE(f->desktop.fileRequests().size(), 1);
+        QCOMPARE(f->desktop.fileRequests()[0].folder, QStringLiteral("."));
+        const QList<FileType> types = browse ? QList<FileType>{{"*.db;*.db3;*.sqlite files", "*.db;*.db3;*.sqlite"},
+                                                               {"All Files (*.*)", "*.*"}}
+                                             : QList<FileType>{{"SQL Script Files (*.SQL)", "*.SQL"},
+                                                               {"Text Fles (*.TXT)", "*.TXT"},
+                                                               {"All Files (*.*)", "*.*"}};
+        QCOMPARE(f->desktop.fileRequests()[0].types, types);
+        QVERIFY(f->desktop.messages().isEmpty());
+    }
+
+    // Blank and REM lines go, the rest is trimmed of blanks; lines end at CR, LF or CR LF.
+    void loadKeepsOnlyStatements_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("query");
+        const QByteArray six = "REM create tables|  rem second comment|REM|REMARK x||SELECT 1;";
+        QTest::newRow("CR LF") << QByteArray(six).replace('|', "\r\n") << "REMARK x\r\nSELECT 1;\r\n";
+        QTest::newRow("LF") << QByteArray(six).replace('|', "\n") << "REMARK x\r\nSELECT 1;\r\n";
+        QTest::newRow("CR") << QByteArray(six).replace('|', "\r") << "REMARK x\r\nSELECT 1;\r\n";
+        QTest::newRow("tabs, BOM, UTF-8") << QByteArray("\xEF\xBB\xBF\tREM x\r\nREM\ty  \r\n  -- 'Mot\xC3\xB6rhead'  ")
+                                          << "\tREM x\r\nREM\ty\r\n-- 'Motörhead'\r\n";
+    }
+    void loadKeepsOnlyStatements()
+    {
+        QFETCH(QByteArray, file);
+        f->desktop.queueFileName(script(file));
+        f->click(f->w->Command5);
+        QTEST(f->w->queryText(), "query");
+    }
+
+    // The file holds the window's lines with CR LF and one more CR LF, and loads back.
+    void saveWritesTheWindowWithCrLf()
+    {
+        const QString saved = f->path(QStringLiteral("Kestrune-saved.sql"));
+        f->w->Text2->setPlainText(QStringLiteral("  SELECT 'Motörhead';  \n\nREM x\n  "));
+        f->click(f->w->Command17);
+        QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), QByteArray("  SELECT 'Mot\xC3\xB6rhead';  \r\n\r\nREM x\r\n  \r\n"));
+        QCOMPARE(f->desktop.messages().size(), 1);
+        QCOMPARE(f->desktop.messages()[0].prompt, "Saved current SQL query as:\r\n\r\n" + saved);
+        QCOMPARE(f->desktop.messages()[0].title, QStringLiteral("Success"));
+        f->desktop.queueFileName(saved);
+        f->click(f->w->Command5);
+        QCOMPARE(f->w->queryText(), QStringLiteral("SELECT 'Motörhead';\r\n"));
+        f->w->Text2->clear(); // an empty window saves nothing
+        f->click(f->w->Command17);
+        QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), QByteArray("  SELECT 'Mot\xC3\xB6rhead';  \r\n\r\nREM x\r\n  \r\n"));
+        QCOMPARE(QDir(f->folder.path()).entryList(QDir::Files), QStringList{"Kestrune-saved.sql"});
+    }
+
+    // A full disk, a folder in place of the file, and a program folder whose path runs through a
+    // file: the save says so and the earlier file stays byte for byte, with nothing beside it.
+    void failedSavesKeepTheEarlierFile_data()
+    {
+        QTest::addColumn<bool>("csv");
+        QTest::addColumn<int>("fault"); // 0 full disk, 1 folder in place, 2 path through a file
+        for (const bool csv : {false, true}) {
+            const char *what = csv ? "CSV, " : "script, ";
+            QTest::addRow("%sfull disk", what) << csv << 0;
+            QTest::addRow("%sfolder in place", what) << csv << 1;
+            QTest::addRow("%spath through a file", what) << csv << 2;
+        }
+    }
+    void failedSavesKeepTheEarlierFile()
+    {
+        QFETCH(bool, csv);
+        QFETCH(int, fault);
+        const QString name = csv ? QStringLiteral("Kestrune-output.csv") : QStringLiteral("Kestrune-saved.sql");
+        const QByteArray earlier = "earlier\r\n";
+        QVERIFY(fault == 1 ? QDir(f->folder.path()).mkdir(name) : write(f->path(name), earlier));
+        if (fault == 2)
+            f->w->setProgramFolder(f->path(name) + QStringLiteral("/sub"));
+        const QString target = f->w->programFolder() + QLatin1Char('/') + name;
+        f->w->Text1->setText(f->path(QStringLiteral("test.db")));
+        f->w->Text2->setPlainText(csv ? QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                                      "FROM n WHERE i < 30000) SELECT i FROM n")
+                                     : QString(200, u'x'));
+        f->desktop.queueAnswer(MessageAnswer::Yes);
+        {
+            std::optional<FileSizeLimit> limit;
+            QVERIFY(fault != 0 || limit.emplace(64).active);
+            f->click(csv ? f->w->Command12 : f->w->Command17);
+        }
+        const ScriptedDesktop::Message &failed = f->desktop.messages().last();
+        QCOMPARE(failed.prompt, csv ? "Failed to save:\r\n\r\n" + target : "Failed to save SQL to " + target);
+        QCOMPARE(failed.title, QStringLiteral("Error"));
+        QVERIFY(failed.buttons == MessageButtons::Ok && failed.icon == MessageIcon::Critical);
+        if (fault == 1)
+            QVERIFY(QFileInfo(f->path(name)).isDir());
+        else
+            QCOMPARE(f->file(name), earlier);
+        QCOMPARE(QDir(f->folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 (csv ? QStringList{name, "test.db"} : QStringList{name}));
+    }
+};
+
+KEST_TEST_CLASS(FileTests);
+#include "tst_Files.moc"

@@ -1,0 +1,265 @@
+// Run Query, Exec, Stop and Clear through the real buttons: status lines, list contents, the
+// display limit, the CSV question and file, and the buttons afterwards.
+
+#include "QueryTiming.h"
+#include "WindowTest.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+using namespace kest;
+using namespace kest::test;
+
+namespace {
+
+QString numbers(int last, const QString &select = QStringLiteral("i"))
+{
+    return QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) SELECT %2 FROM n")
+        .arg(last)
+        .arg(select);
+}
+
+// Cells with quotes, commas and a line break, as the CSV file must carry them.
+const QString Awkward = QStringLiteral("i AS id, 'say \"' || i || '\", then, go' AS text, char(13, 10) AS crlf, NULL AS none");
+
+const QString QueryCancelled = QStringLiteral("0 rows - Status code: 9 (User cancelled - no data will be returned)");
+
+} // namespace
+
+class QueryTests : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Window> f;
+
+private slots:
+    void init() { f = std::make_unique<Window>(); QVERIFY(f->start()); }
+    void cleanup() { QVERIFY(f->wroteNothingElsewhere()); }
+
+    void statusAndRows_data()
+    {
+        QTest::addColumn<bool>("exec");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("rows");
+        const QString unique = QStringLiteral("CREATE TABLE u(x UNIQUE); INSERT INTO u VALUES(1); INSERT INTO u VALUES(1)");
+        QTest::newRow("query rows") << false << QStringLiteral("SELECT 1 AS a, 'x' AS b")
+                                    << QStringLiteral("1 rows - Status code: 0 (OK)") << QStringList{"1|x"};
+        QTest::newRow("exec rows") << true << QStringLiteral("SELECT 1 AS a, 'x' AS b UNION ALL SELECT 2, NULL")
+                                   << QStringLiteral(" 2 rows - Status code: 0 (Success)") << QStringList{"1|x", "2|"};
+        QTest::newRow("query no rows") << false << QStringLiteral("CREATE TABLE t(x)")
+                                       << QStringLiteral("0 rows - Status code: 0 (Success)") << QStringList{};
+        QTest::newRow("query error") << false << QStringLiteral("SELECT * FROM missing")
+                                     << QStringLiteral("0 rows - Status code: 1 (no such table: missing)") << QStringList{};
+        QTest::newRow("exec error") << true << QStringLiteral("SELECT * FROM missing")
+                                    << QStringLiteral(" 0 rows - Status code: 1 (no such table: missing)") << QStringList{};
+        QTest::newRow("query constraint") << false << unique
+                                          << QStringLiteral("0 rows - Status code: 19 (UNIQUE constraint failed: u.x)")
+                                          << QStringList{};
+        QTest::newRow("exec constraint") << true << unique
+                                         << QStringLiteral(" 0 rows - Status code: 19 (UNIQUE constraint failed: u.x)")
+                                         << QStringList{};
+        QTest::newRow("wide cells") << true << QStringLiteral("SELECT 1 AS a UNION ALL SELECT 2")
+                                    << QStringLiteral(" 2 rows - Status code: 0 (Success)") << QStringList{"1", "2"};
+    }
+    void statusAndRows()
+    {
+        QFETCH(bool, exec);
+        QFETCH(QString, sql);
+        QFETCH(QString, status);
+        QFETCH(QStringList, rows);
+        f->run(f->w->Command1, QStringLiteral("SELECT 1, 2, 3, 4")); // an earlier, wider result goes
+        f->run(exec ? f->w->Command12 : f->w->Command1, sql);
+        QCOMPARE(f->untimedStatus(), status);
+        QCOMPARE(f->rows(), rows);
+        QVERIFY(f->idle());
+        QVERIFY(f->desktop.messages().isEmpty());
+        QVERIFY(QFile::exists(f->path(QStringLiteral("test.db")))); // a bare name is in the program's folder
+    }
+
+    void rowCountsAreGroupedAndColumnsNamed()
+    {
+        f->run(f->w->Command1, numbers(1234, QStringLiteral("i AS n, i * 2 AS twice")));
+        QCOMPARE(f->untimedStatus(), QStringLiteral("1,234 rows - Status code: 0 (OK)"));
+        QCOMPARE(f->w->results().headerData(1, Qt::Horizontal).toString(), QStringLiteral("twice"));
+        QCOMPARE(f->rows().last(), QStringLiteral("1234|2468"));
+    }
+
+    void nothingToRunOrNowhereToRun()
+    {
+        for (QPushButton *button : {f->w->Command1, f->w->Command12}) {
+            const QString blank = button == f->w->Command12 ? QStringLiteral(" ") : QString();
+            f->run(button, QString());
+            QCOMPARE(f->status(), blank + "0 rows - Status code: 0 (OK) - The query took: 0.000 second(s)");
+            QVERIFY(!QFile::exists(f->path(QStringLiteral("test.db"))));
+        }
+        f->w->Text1->setText(f->folder.path() + QLatin1Char('/'));
+        f->run(f->w->Command1, QStringLiteral("SELECT 1"));
+        QCOMPARE(f->status(), QStringLiteral("0 rows - Status code: 0 (14) - The query took: 0.000 second(s)"));
+        // A time not above zero shows as zero; the window's clock cannot run backwards, so only here.
+        QCOMPARE(FormatSeconds(-0.5f, QLocale()), QStringLiteral("0.000"));
+    }
+
+    // Stop during a statement that works before its first row, during a script of short
+    // statements, and while rows flow; the next run is not stopped.
+    void stop_data()
+    {
+        QTest::addColumn<bool>("exec");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("status");
+        const QString count = numbers(100000000, QStringLiteral("count(*)"));
+        const QString script = QStringLiteral("CREATE TABLE m(x);\r\n") +
+                               QStringLiteral("INSERT INTO m VALUES(1);\r\n").repeated(20000);
+        QTest::newRow("query count") << false << count << QueryCancelled;
+        QTest::newRow("exec count") << true << count << QStringLiteral(" 0 rows - Status code: 9 (User cancelled)");
+        QTest::newRow("query script") << false << script << QueryCancelled;
+        QTest::newRow("exec script") << true << script << QStringLiteral(" 0 rows - Status code: 9 (User cancelled)");
+        QTest::newRow("exec rows") << true << numbers(1000000000) << QStringLiteral(" rows - Status code: 4 (OK)");
+    }
+    void stop()
+    {
+        QFETCH(bool, exec);
+        QFETCH(QString, sql);
+        QFETCH(QString, status);
+        bool running = false;
+        QString statusDuringRun, statusAfterNestedClicks;
+        QTimer::singleShot(150, [&] {
+            running = !f->idle() && f->w->Command14->isEnabled() && !f->w->Command12->isEnabled();
+            statusDuringRun = f->status();
+            f->click(f->w->Command1);  // a second start is refused,
+            f->click(f->w->Command16); // and so is a canned query
+            statusAfterNestedClicks = f->status();
+            f->click(f->w->Command14);
+        });
+        f->desktop.queueAnswer(MessageAnswer::No);
+        f->run(exec ? f->w->Command12 : f->w->Command1, sql);
+        QVERIFY(running);
+        QCOMPARE(statusAfterNestedClicks, statusDuringRun);
+        QCOMPARE(f->w->queryText(), sql);
+        const QString line = f->untimedStatus();
+        QVERIFY2(line.endsWith(status), qPrintable(line));
+        if (line != status) { // stopped while rows flowed: those so far are kept
+            const int rows = QLocale().toInt(line.sliced(1).section(QLatin1Char(' '), 0, 0));
+            QVERIFY2(rows > 0, qPrintable(line));
+            QCOMPARE(f->w->results().rowCount(), std::min(rows, 25000));
+        }
+        QVERIFY(f->idle());
+        QVERIFY(!exec || f->state.StopRequested == False16);
+        if (sql.startsWith(QStringLiteral("CREATE"))) { // only part of the script ran
+            f->run(f->w->Command1, QStringLiteral("SELECT count(*) < 20000 FROM m"));
+            QCOMPARE(f->rows(), QStringList{"1"});
+        }
+        for (QPushButton *button : {f->w->Command1, f->w->Command12}) {
+            f->run(button, QStringLiteral("SELECT 42"));
+            QCOMPARE(f->rows(), QStringList{"42"});
+        }
+    }
+
+    void clearEmptiesTheList()
+    {
+        f->run(f->w->Command1, QStringLiteral("SELECT 1 AS a"));
+        f->click(f->w->Command15);
+        QCOMPARE(f->w->results().rowCount(), 0);
+        QCOMPARE(f->w->results().columnCount(), 0);
+        QCOMPARE(f->status(), QStringLiteral(" Results window cleared"));
+    }
+
+    void theDisplayLimitIsAsked()
+    {
+        f->run(f->w->Command12, numbers(25000));
+        QCOMPARE(f->untimedStatus(), QStringLiteral(" 25,000 rows - Status code: 0 (Success)"));
+        QCOMPARE(f->w->results().rowCount(), 25000);
+        QVERIFY(f->desktop.messages().isEmpty());
+
+        f->desktop.queueAnswer(MessageAnswer::No);
+        f->run(f->w->Command12, numbers(25001));
+        QCOMPARE(f->untimedStatus(), QStringLiteral(" 25,001 rows - Status code: 0 (Success)"));
+        QCOMPARE(f->w->results().rowCount(), 25000);
+        QCOMPARE(f->rows().last(), QStringLiteral("25000"));
+        QCOMPARE(f->desktop.messages().size(), 1);
+        const ScriptedDesktop::Message &question = f->desktop.messages().first();
+        QCOMPARE(question.prompt, "Only the first 25000 rows have been displayed to prevent system lockup\r\n\r\n"
+                                  "You should consider refining your query (and avoid cross-joins)\r\n\r\n"
+                                  "Would you like to save the rest in CSV format to: \r\n\r\n" +
+                                      f->path(QStringLiteral("Kestrune-output.csv")));
+        QCOMPARE(question.title, QStringLiteral("Demo"));
+        QVERIFY(question.buttons == MessageButtons::YesNo && question.icon == MessageIcon::Question);
+        QVERIFY(!QFile::exists(f->path(QStringLiteral("Kestrune-output.csv"))));
+        QVERIFY(f->w->Command12->hasFocus());
+    }
+
+    void yesWritesEveryRowToTheCsvFile()
+    {
+        f->desktop.queueAnswer(MessageAnswer::Yes);
+        f->run(f->w->Command12, numbers(25001, Awkward));
+        QByteArray expected;
+        for (int i = 1; i <= 25001; ++i)
+            expected += "\"" + QByteArray::number(i) + "\",\"say \"\"" + QByteArray::number(i) +
+                        "\"\", then, go\",\"\r\n\",\"\"\r\n";
+        const QByteArray written = f->file(QStringLiteral("Kestrune-output.csv"));
+        QCOMPARE(written.size(), expected.size());
+        QVERIFY(written == expected);
+        QCOMPARE(f->desktop.messages().size(), 2);
+        const ScriptedDesktop::Message &done = f->desktop.messages().at(1);
+        QCOMPARE(done.prompt, QStringLiteral("Length of the saved file was 1.00 Mb"));
+        QCOMPARE(done.title, QStringLiteral("Success"));
+        QVERIFY(done.buttons == MessageButtons::Ok && done.icon == MessageIcon::Information);
+        QCOMPARE(f->untimedStatus(), QStringLiteral(" 25,001 rows - Status code: 0 (Success)"));
+    }
+
+    void aFailedExportSaysSoAndKeepsWhatWasThere()
+    {
+        QVERIFY(QDir(f->folder.path()).mkdir(QStringLiteral("Kestrune-output.csv")));
+        f->desktop.queueAnswer(MessageAnswer::Yes);
+        f->run(f->w->Command12, numbers(25001));
+        QCOMPARE(f->desktop.messages().size(), 2);
+        const ScriptedDesktop::Message &failed = f->desktop.messages().at(1);
+        QCOMPARE(failed.prompt, "Failed to save:\r\n\r\n" + f->path(QStringLiteral("Kestrune-output.csv")));
+        QCOMPARE(failed.title, QStringLiteral("Error"));
+        QVERIFY(failed.buttons == MessageButtons::Ok && failed.icon == MessageIcon::Critical);
+        QVERIFY(QFileInfo(f->path(QStringLiteral("Kestrune-output.csv"))).isDir());
+    }
+
+    void bothPathsAndUnicodeSettingsGiveTheSameRows()
+    {
+        f->w->Text2->setPlainText(QStringLiteral("SELECT 'Motörhead' AS \"名前\", '東京' AS city, '😀' AS face"));
+        for (const bool unicode : {false, true}) {
+            if (f->w->chkUnicode->isChecked() != unicode)
+                f->click(f->w->chkUnicode);
+            QCOMPARE(f->state.UseUnicode, unicode ? True16 : False16);
+            for (QPushButton *run : {f->w->Command1, f->w->Command12}) {
+                f->click(run);
+                QCOMPARE(f->w->results().headerData(0, Qt::Horizontal).toString(), QStringLiteral("名前"));
+                QCOMPARE(f->rows(), QStringList{QStringLiteral("Motörhead|東京|😀")});
+            }
+        }
+    }
+
+    void filesThatAreNotDatabasesOrAreLocked()
+    {
+        QFile junk(f->path(QStringLiteral("junk.db")));
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(4096, 'j')) == 4096);
+        junk.close();
+        f->w->Text1->setText(QStringLiteral("junk.db"));
+        f->run(f->w->Command1, QStringLiteral("SELECT * FROM sqlite_master"));
+        QCOMPARE(f->untimedStatus(), QStringLiteral("0 rows - Status code: 26 (file is not a database)"));
+        f->click(f->w->Command12);
+        QCOMPARE(f->untimedStatus(), QStringLiteral(" 0 rows - Status code: 26 (file is not a database)"));
+        QCOMPARE(f->file(QStringLiteral("junk.db")), QByteArray(4096, 'j'));
+
+        // Another connection holds a write lock: both paths report busy.
+        f->w->Text1->setText(QStringLiteral("test.db"));
+        f->run(f->w->Command1, QStringLiteral("CREATE TABLE t(x)"));
+        int32_t other = 0;
+        QCOMPARE(f->library.sqlite3_open_v2(f->path(QStringLiteral("test.db")).toUtf8(), other, KEST_OPEN_READWRITE, nullptr), 0);
+        KestText error;
+        QCOMPARE(f->library.sqlite_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, error), 0);
+        f->run(f->w->Command1, QStringLiteral("SELECT * FROM t"));
+        QCOMPARE(f->untimedStatus(), QStringLiteral("0 rows - Status code: 5 (database is locked)"));
+        f->click(f->w->Command12);
+        QCOMPARE(f->untimedStatus(), QStringLiteral(" 0 rows - Status code: 5 (database is locked)"));
+        f->library.sqlite3_close(other);
+    }
+};
+
+KEST_TEST_CLASS(QueryTests);
+#include "tst_Queries.moc"
