@@ -3,8 +3,6 @@
 
 int kest_header_is_c(void)
 {
-    kest_table *table = 0;
     int32_t handle = 0;
-    (void)table;
     return kest_sqlite3_close(&handle) + KESTRUNE3_VERSION;
 }

@@ -1,0 +1,428 @@
+// The library's contract as a caller of its C interface relies on it. Whatever both query paths
+// (the table and the row callback) share runs on each, with the SQL as 8-bit text and as UTF-16
+// text under both settings of the Unicode conversion, and must give the same rows every time.
+#include "kestrune3.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<std::vector<std::string>>;
+
+enum class Path { Table, Exec };
+enum class Sql { Utf8, Utf16Converted, Utf16Engine };
+struct Mode { Path path; Sql sql; const char *name; };
+void PrintTo(const Mode &mode, std::ostream *out) { *out << mode.name; }
+
+// Written apart from the library's conversion, which goes the other way.
+std::u16string utf16(const std::string &s)
+{
+    std::u16string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto lead = static_cast<unsigned char>(s[i++]);
+        int more = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+        char32_t c = lead & (0x7F >> more);
+        for (; more > 0; --more)
+            c = c << 6 | (s[i++] & 0x3F);
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            c = 0xDC00 + (c & 0x3FF);
+        }
+        out += static_cast<char16_t>(c);
+    }
+    return out;
+}
+
+std::string bytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// What one call gave, in one form for both paths.
+struct Result {
+    int16_t code = -1;
+    std::optional<std::string> error;
+    Rows rows;             // names first; the row callback's names again when a statement's differ
+    int32_t data_rows = 0; // rows handed out
+    int32_t count = -1;    // what the row-count function says afterwards
+    std::vector<std::string> names; // the last names the row callback saw
+};
+
+int stop_at = 0; // the row on which the row callback asks to stop
+
+int16_t KEST_CALL collect(const int32_t *number, void *arg, const kest_texts *values, const kest_texts *names)
+{
+    auto &r = *static_cast<Result *>(arg);
+    EXPECT_EQ(*number, ++r.data_rows); // numbered across the whole text
+    EXPECT_EQ(values->count, names->count);
+    for (const kest_texts *texts : {values, names})
+        for (int32_t i = 0; i < texts->count; ++i)
+            EXPECT_EQ(texts->lengths[i], static_cast<int32_t>(std::strlen(texts->texts[i])));
+    std::vector<std::string> row_names(names->texts, names->texts + names->count);
+    if (row_names != r.names)
+        r.rows.push_back(r.names = row_names);
+    r.rows.emplace_back(values->texts, values->texts + values->count);
+    return *number == stop_at ? 1 : 0;
+}
+
+int progress_calls = 0;
+int interrupt_at = 0;
+int16_t KEST_CALL progress()
+{
+    return ++progress_calls >= interrupt_at ? 1 : 0;
+}
+
+class Contract : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_setting_ = kest_SetUnicodeConversion(mode.sql == Sql::Utf16Engine ? -1 : 0);
+        stop_at = 0;
+        std::string pattern = (fs::temp_directory_path() / "kest-contract-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        db = open(":memory:");
+    }
+    void TearDown() override
+    {
+        for (int32_t &handle : handles_)
+            kest_sqlite3_close(&handle);
+        kest_SetUnicodeConversion(previous_setting_);
+        fs::remove_all(dir_);
+    }
+
+    std::string file(const std::string &name) const { return (dir_ / name).string(); }
+
+    int32_t open(const std::string &path, int32_t flags = KEST_OPEN_READWRITE | KEST_OPEN_CREATE)
+    {
+        int32_t handle = 0;
+        EXPECT_EQ(kest_sqlite3_open_v2(path.c_str(), &handle, flags, nullptr), KEST_OK) << path;
+        handles_.push_back(handle);
+        return handle;
+    }
+
+    // `bare` passes NULL for every optional out-argument, and no row callback.
+    Result run(const std::string &sql, int32_t handle, bool bare = false)
+    {
+        Result r;
+        const std::u16string wide = utf16(sql);
+        const bool u16 = mode.sql != Sql::Utf8;
+        char *error = nullptr;
+        char **errmsg = bare ? nullptr : &error;
+        if (mode.path == Path::Table) {
+            kest_table *table = nullptr;
+            int16_t status = -1;
+            int16_t *status_out = bare ? nullptr : &status;
+            r.code = u16 ? kest_sqlite_get_table_unicode(&table, handle, wide.c_str(), errmsg, status_out)
+                         : kest_sqlite_get_table(&table, handle, sql.c_str(), errmsg, status_out);
+            EXPECT_EQ(status, bare ? -1 : r.code);
+            r.count = kest_sqlite_query_rowcount();
+            if (table != nullptr) {
+                EXPECT_GE(table->row_count, 2);
+                r.data_rows = table->row_count - 1;
+                for (int32_t row = 0; row < table->row_count; ++row)
+                    r.rows.emplace_back(&KEST_CELL(table, 0, row), &KEST_CELL(table, 0, row) + table->column_count);
+            }
+            kest_free_table(table);
+        } else {
+            const kest_row_callback callback = bare ? nullptr : collect;
+            r.code = u16 ? kest_sqlite_exec_unicode(handle, wide.c_str(), callback, &r, errmsg)
+                         : kest_sqlite_exec(handle, sql.c_str(), callback, &r, errmsg);
+            r.count = kest_sqlite_exec_rowcount();
+            if (bare)
+                r.data_rows = r.count;
+        }
+        r.error = error != nullptr ? std::optional<std::string>(error) : std::nullopt;
+        kest_free_text(error);
+        EXPECT_EQ(r.count, r.data_rows) << sql;
+        return r;
+    }
+
+    Result check(const std::string &sql, int32_t handle, int16_t code, const Rows &rows,
+                 const std::optional<std::string> &error = std::nullopt)
+    {
+        SCOPED_TRACE(sql);
+        Result r = run(sql, handle);
+        EXPECT_EQ(r.code, code);
+        EXPECT_EQ(r.rows, rows);
+        EXPECT_EQ(r.error, error);
+        return r;
+    }
+
+    Mode mode{Path::Table, Sql::Utf8, ""};
+    int32_t db = 0;
+
+private:
+    fs::path dir_;
+    std::vector<int32_t> handles_;
+    int32_t previous_setting_ = 0;
+};
+
+class BothPaths : public Contract, public ::testing::WithParamInterface<Mode> {
+protected:
+    void SetUp() override { mode = GetParam(); Contract::SetUp(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, BothPaths,
+    ::testing::Values(Mode{Path::Table, Sql::Utf8, "Table"}, Mode{Path::Table, Sql::Utf16Converted, "TableUtf16"},
+                      Mode{Path::Table, Sql::Utf16Engine, "TableUtf16Engine"}, Mode{Path::Exec, Sql::Utf8, "Exec"},
+                      Mode{Path::Exec, Sql::Utf16Converted, "ExecUtf16"},
+                      Mode{Path::Exec, Sql::Utf16Engine, "ExecUtf16Engine"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+
+TEST_P(BothPaths, RowsNamesCellsAndPrimaryCodes)
+{
+    const struct {
+        std::string sql;
+        int16_t code;
+        Rows rows;
+        std::optional<std::string> error = std::nullopt;
+        std::optional<Rows> exec_rows = std::nullopt; // when the row callback sees them otherwise
+    } cases[] = {
+        {"SELECT 1 AS a, 'x' AS b UNION ALL SELECT 2, 'y'", KEST_OK, {{"a", "b"}, {"1", "x"}, {"2", "y"}}},
+        {"CREATE TABLE t(x, y);\r\nINSERT INTO t VALUES(1, 'one'), (2, 'two'); SELECT * FROM t;"
+         "SELECT x * 10 AS x, y FROM t ORDER BY x DESC",
+         KEST_OK, {{"x", "y"}, {"1", "one"}, {"2", "two"}, {"20", "two"}, {"10", "one"}}},
+        {"CREATE TABLE t(x); SELECT * FROM t; -- no rows", KEST_OK, {}},
+        {"SELECT 'kept' AS v; SELECT * FROM missing; SELECT 'never'", KEST_ERROR, {{"v"}, {"kept"}},
+         "no such table: missing"},
+        {"SELEC 1", KEST_ERROR, {}, "near \"SELEC\": syntax error"},
+        // The extended code (1555 on a connection opened for extended codes) is never handed out.
+        {"CREATE TABLE k(id PRIMARY KEY); INSERT INTO k VALUES(1); INSERT INTO k VALUES(1)", 19, {},
+         "UNIQUE constraint failed: k.id"},
+        {"SELECT NULL AS a, 42 AS b, 2.5 AS c, x'414243' AS d, x'00ff1a' AS e, x'c328' AS f,"
+         "CAST(x'ff41' AS TEXT) AS g, CAST(x'410042' AS TEXT) AS h, -9223372036854775808 AS i",
+         KEST_OK,
+         {{"a", "b", "c", "d", "e", "f", "g", "h", "i"},
+          {"", "42", "2.5", "ABC", "X'00FF1A'", "X'C328'", "\xEF\xBF\xBD" "A", "A", "-9223372036854775808"}}},
+        // Outside the BMP (a surrogate pair in UTF-16) in a cell and in a column name.
+        {"SELECT 'Motörhead' AS \"ö\", '東京 😀' AS \"😀 x\"", KEST_OK, {{"ö", "😀 x"}, {"Motörhead", "東京 😀"}}},
+        {"SELECT 1 AS a; SELECT 2 AS p, 3 AS q, 4 AS r; SELECT 5 AS z, 6 AS w", KEST_OK,
+         {{"a", "q", "r"}, {"1", "", ""}, {"2", "3", "4"}, {"5", "6", ""}}, std::nullopt,
+         Rows{{"a"}, {"1"}, {"p", "q", "r"}, {"2", "3", "4"}, {"z", "w"}, {"5", "6"}}},
+    };
+    const int32_t extended_codes = KEST_OPEN_READWRITE | KEST_OPEN_CREATE | 0x02000000; // SQLite's EXRESCODE
+    for (const auto &c : cases) {
+        const Result r = check(c.sql, open(":memory:", extended_codes), c.code,
+                               mode.path == Path::Exec && c.exec_rows ? *c.exec_rows : c.rows, c.error);
+        const Result bare = run(c.sql, open(":memory:"), true);
+        EXPECT_EQ(bare.code, c.code) << c.sql;
+        EXPECT_EQ(bare.count, r.count) << c.sql;
+    }
+}
+
+TEST_P(BothPaths, ProgressCallbackInterruptsAndRowCallbackStops)
+{
+    const bool exec = mode.path == Path::Exec;
+    // Within a statement: code 9 and no text; an interrupted table query hands out nothing.
+    progress_calls = 0;
+    interrupt_at = 50;
+    ASSERT_EQ(kest_sqlite_progress_handler(db, 20, progress), KEST_OK);
+    const Result r = run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT i FROM n", db);
+    EXPECT_EQ(r.code, KEST_INTERRUPT);
+    EXPECT_EQ(r.error, std::nullopt);
+    EXPECT_EQ(r.data_rows > 0, exec);
+    // Between the statements of a script, too short each to meet the callback within.
+    progress_calls = 0;
+    interrupt_at = 1;
+    ASSERT_EQ(kest_sqlite_progress_handler(db, 1000000000, progress), KEST_OK);
+    const std::string script = "SELECT 1 AS a; SELECT 2 AS a";
+    check(script, db, KEST_INTERRUPT, exec ? Rows{{"a"}, {"1"}} : Rows{});
+    ASSERT_EQ(kest_sqlite_progress_handler(db, 0, nullptr), KEST_OK);
+    check(script, db, KEST_OK, {{"a"}, {"1"}, {"2"}});
+    // The row callback's non-zero answer ends the text with code 4 and no text.
+    stop_at = 2;
+    check("SELECT 1 AS a UNION ALL SELECT 2 UNION ALL SELECT 3; SELECT 4", db, exec ? KEST_ABORT : KEST_OK,
+          exec ? Rows{{"a"}, {"1"}, {"2"}} : Rows{{"a"}, {"1"}, {"2"}, {"3"}, {"4"}});
+}
+
+TEST_P(BothPaths, FilesNotADatabaseLockedReadOnlyAndUntrusted)
+{
+    const std::string notes = file("notes.db"), text(4096, 'x');
+    std::ofstream(notes, std::ios::binary) << text;
+    check("CREATE TABLE t(x)", open(notes), KEST_NOTADB, {}, "file is not a database");
+    EXPECT_EQ(bytes(notes), text);
+
+    const std::string shared = file("shared.db");
+    const int32_t writer = open(shared), reader = open(shared);
+    check("CREATE TABLE t(x); BEGIN EXCLUSIVE; INSERT INTO t VALUES(1)", writer, KEST_OK, {});
+    check("SELECT * FROM t", reader, KEST_BUSY, {}, "database is locked");
+    check("COMMIT", writer, KEST_OK, {});
+    check("SELECT * FROM t", reader, KEST_OK, {{"x"}, {"1"}});
+
+    int32_t read_only = open(shared, KEST_OPEN_READONLY);
+    const std::string before = bytes(shared);
+    for (const char *sql : {"INSERT INTO t VALUES(2)", "CREATE TABLE u(x)", "PRAGMA user_version = 7"})
+        check(sql, read_only, 8, {}, "attempt to write a readonly database");
+    check("SELECT * FROM t", read_only, KEST_OK, {{"x"}, {"1"}});
+    EXPECT_EQ(kest_sqlite3_close(&read_only), KEST_OK);
+    EXPECT_EQ(bytes(shared), before);
+
+    // Views and triggers of a file cannot run unsafe functions, such as pragma_database_list,
+    // which tells where the user's databases lie.
+    const std::string hostile = file("hostile.db");
+    check("CREATE TABLE loot(f); CREATE TABLE bait(x); CREATE VIEW spy AS SELECT file FROM pragma_database_list;"
+          "CREATE TRIGGER steal AFTER INSERT ON bait BEGIN INSERT INTO loot SELECT file FROM pragma_database_list; END",
+          open(hostile), KEST_OK, {});
+    const int32_t h = open(hostile);
+    const std::string unsafe = "unsafe use of virtual table \"pragma_database_list\"";
+    check("SELECT * FROM spy", h, KEST_ERROR, {}, unsafe);
+    check("INSERT INTO bait VALUES(1)", h, KEST_ERROR, {}, unsafe);
+    check("SELECT count(*) AS n FROM loot", h, KEST_OK, {{"n"}, {"0"}});
+    // Typed by the user, the same function runs: it is the schema that is not trusted.
+    check("SELECT name FROM pragma_database_list", h, KEST_OK, {{"name"}, {"main"}});
+}
+
+// The engine's heap is held to the budget, which ctest sets below the blob asked for.
+TEST_P(BothPaths, OutOfMemoryIsCodeSevenWithNoTable)
+{
+    ASSERT_LT(kest_memory_budget(), 900000000) << "run through ctest, which sets KESTRUNE_MEMORY_LIMIT";
+    check("SELECT 'kept' AS v; SELECT randomblob(900000000)", db, KEST_NOMEM,
+          mode.path == Path::Exec ? Rows{{"v"}, {"kept"}} : Rows{}, "out of memory");
+}
+
+TEST_F(Contract, HandlesAndOpenFailures)
+{
+    int32_t h = 7;
+    EXPECT_EQ(kest_sqlite3_open_v2(nullptr, &h, 6, nullptr), KEST_MISUSE);
+    EXPECT_EQ(h, 0);
+    EXPECT_EQ(kest_sqlite3_open_v2(":memory:", nullptr, 6, nullptr), KEST_MISUSE);
+    const std::pair<std::string, int32_t> failing[] = {{file("missing.db"), KEST_OPEN_READONLY}, {file(""), 6}};
+    for (const auto &[path, flags] : failing) { // a missing file read-only, and a folder
+        h = 7;
+        EXPECT_EQ(kest_sqlite3_open_v2(path.c_str(), &h, flags, nullptr), KEST_CANTOPEN) << path;
+        EXPECT_EQ(h, 0);
+    }
+    EXPECT_EQ(kest_sqlite3_close(&h), KEST_OK); // handle 0
+    EXPECT_EQ(kest_sqlite3_close(nullptr), KEST_MISUSE);
+
+    int32_t closing = open(":memory:");
+    const int32_t stale = closing;
+    ASSERT_EQ(kest_sqlite3_close(&closing), KEST_OK);
+    EXPECT_EQ(closing, 0);
+    for (int32_t bad : {stale, 0x7fff1234}) {
+        EXPECT_EQ(kest_sqlite_progress_handler(bad, 20, progress), KEST_MISUSE);
+        for (const Path path : {Path::Table, Path::Exec}) {
+            mode.path = path;
+            check("SELECT 1", bad, KEST_MISUSE, {}, "unknown or closed database handle");
+        }
+        EXPECT_EQ(kest_sqlite3_close(&bad), KEST_MISUSE);
+    }
+    EXPECT_EQ(kest_sqlite_get_table(nullptr, db, "SELECT 1", nullptr, nullptr), KEST_MISUSE);
+}
+
+TEST_F(Contract, VersionsUnicodeSettingAndRowCountsPerThread)
+{
+    EXPECT_EQ(kest_KestLibVersion(), KESTRUNE3_VERSION);
+
+    EXPECT_EQ(kest_SetUnicodeConversion(-1), 0);
+    EXPECT_EQ(kest_SetUnicodeConversion(5), 1);
+    EXPECT_EQ(kest_SetUnicodeConversion(0), 1);
+    kest_table *table = nullptr; // converted by the library, a lone surrogate becomes U+FFFD
+    ASSERT_EQ(kest_sqlite_get_table_unicode(&table, db, u"SELECT '\xD800x'", nullptr, nullptr), KEST_OK);
+    EXPECT_STREQ(KEST_CELL(table, 0, 1), "\xEF\xBF\xBDx");
+    kest_free_table(table);
+
+    run("SELECT 1 UNION ALL SELECT 2", db);
+    std::thread([] { EXPECT_EQ(kest_sqlite_query_rowcount(), 0); }).join();
+    EXPECT_EQ(kest_sqlite_query_rowcount(), 2);
+}
+
+TEST_F(Contract, MemoryBudgetCountsWhatCallersAndTablesHold)
+{
+    const int64_t budget = kest_memory_budget();
+    EXPECT_EQ(kest_memory_take(budget + 1), 0);
+    EXPECT_EQ(kest_memory_alloc(budget + 1), nullptr);
+    auto *chunk = static_cast<char *>(kest_memory_alloc(KEST_MEMORY_CHUNK));
+    ASSERT_NE(chunk, nullptr);
+    chunk[KEST_MEMORY_CHUNK - 1] = 1;
+    EXPECT_EQ(kest_memory_take(budget - KEST_MEMORY_CHUNK + 1), 0); // the chunk is counted
+    kest_memory_free(chunk, KEST_MEMORY_CHUNK);
+
+    // A table that would pass what is left ends in out of memory, and comes once the budget is back.
+    const int64_t held = budget - (8 << 20);
+    ASSERT_EQ(kest_memory_take(held), 1);
+    const std::string big = "SELECT 'kept' AS v; SELECT printf('%.*c', 5000000, 'x') AS v"; // a cell of 5 MB
+    check(big, db, KEST_NOMEM, {}, "out of memory");
+    kest_memory_give(held);
+    EXPECT_EQ(run(big, db).rows.size(), 3u);
+}
+
+// The cell pointers are gathered in chunks of KEST_MEMORY_CHUNK that become one array, and a
+// later, wider statement lays them out again: every cell must be in its place.
+TEST_F(Contract, MillionsOfCellsComeBackWholeAndInOrder)
+{
+    constexpr int Count = 700000;
+    const std::string sql = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                            std::to_string(Count) + ") SELECT i, i * 3 FROM n; SELECT 'x', 'y', 'z' AS wide";
+    kest_table *t = nullptr;
+    ASSERT_EQ(kest_sqlite_get_table(&t, db, sql.c_str(), nullptr, nullptr), KEST_OK);
+    ASSERT_EQ(t->row_count, Count + 2);
+    EXPECT_EQ(kest_sqlite_query_rowcount(), Count + 1);
+    int wrong = 0;
+    for (int r = 1; r <= Count; ++r)
+        wrong += std::atoi(KEST_CELL(t, 0, r)) != r || std::atoi(KEST_CELL(t, 1, r)) != 3 * r || *KEST_CELL(t, 2, r);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_STREQ(KEST_CELL(t, 2, 0), "wide");
+    EXPECT_STREQ(KEST_CELL(t, 2, Count + 1), "z");
+    kest_free_table(t);
+}
+
+// Deterministically damaged copies of a database through both paths: nothing crashes or hangs,
+// and every call ends in a code that the damage explains, with the engine's text unless it is
+// OK or the bound below (1: a damaged schema, 11: damage found, 26: no longer a database).
+TEST_F(Contract, DamagedCopiesEndInAStatusThatSaysWhatHappened)
+{
+    const std::string pristine_path = file("pristine.db"), path = file("damaged.db");
+    check("CREATE TABLE a(id INTEGER PRIMARY KEY, name TEXT, n INT); CREATE INDEX a_n ON a(n);"
+          "CREATE VIEW v AS SELECT n, count(*) AS c FROM a GROUP BY n;"
+          "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 1000) "
+          "INSERT INTO a SELECT i, printf('name %d %.*c', i, i % 60, 'x'), i % 37 FROM s",
+          open(pristine_path), KEST_OK, {});
+    const std::string pristine = bytes(pristine_path);
+    std::mt19937 random(20261206);
+    std::map<int16_t, int> codes;
+    interrupt_at = 2000; // a bound on every query: a damaged file must not make it run for ever
+    for (int copy = 0; copy < 50; ++copy) {
+        std::string damaged = pristine;
+        for (int hit = 0, hits = 1 + int(random() % 8); hit < hits; ++hit) {
+            const std::size_t length = 1 + random() % 16;
+            const std::size_t at = hit == 0 && copy % 4 == 0 ? random() % 100 : random() % (damaged.size() - length);
+            for (std::size_t i = 0; i < length; ++i)
+                damaged[at + i] = static_cast<char>(random());
+        }
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << damaged;
+        int32_t h = open(path);
+        ASSERT_EQ(kest_sqlite_progress_handler(h, 1000, progress), KEST_OK);
+        for (const char *sql : {"SELECT * FROM a", "SELECT * FROM v", "PRAGMA integrity_check"})
+            for (const Path p : {Path::Table, Path::Exec}) {
+                mode.path = p;
+                progress_calls = 0;
+                const Result r = run(sql, h);
+                ++codes[r.code];
+                EXPECT_TRUE(r.code == 0 || r.code == 1 || r.code == 9 || r.code == 11 || r.code == 26)
+                    << "copy " << copy << " " << sql << ": " << r.code;
+                EXPECT_EQ(r.error.has_value(), r.code != KEST_OK && r.code != KEST_INTERRUPT) << copy << sql;
+            }
+        kest_sqlite3_close(&h);
+    }
+    EXPECT_GT(codes[11] + codes[KEST_NOTADB], 0); // the damage was real
+    EXPECT_GT(codes[KEST_OK], 0);
+}
