@@ -17,17 +17,18 @@ namespace kest {
 namespace {
 
 // Gathers output into large blocks: exports run to millions of cells, and a device write
-// per cell would cost more than the formatting.
+// per cell would cost more than the formatting. The first block is small, so that a small
+// export maps no fresh memory; the first flush brings the large one.
 class BlockWriter {
 public:
-    explicit BlockWriter(QIODevice &out) : out_(out), block_(std::make_unique<char[]>(Capacity)) {}
+    explicit BlockWriter(QIODevice &out) : out_(out), block_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
 
     bool put(const char *data, size_t size)
     {
-        if (size > Capacity - used_) {
-            if (!flush())
+        if (size > capacity_ - used_) {
+            if (!flushFull())
                 return false;
-            if (size > Capacity)
+            if (size > capacity_)
                 return writeAll(data, size);
         }
         std::memcpy(block_.get() + used_, data, size);
@@ -37,14 +38,14 @@ public:
 
     bool put(char c)
     {
-        if (used_ == Capacity && !flush())
+        if (used_ == capacity_ && !flushFull())
             return false;
         block_[used_++] = c;
         return true;
     }
 
     // Room left in the block, and direct writing into it for a caller that checked the room.
-    size_t room() const { return Capacity - used_; }
+    size_t room() const { return capacity_ - used_; }
     char *cursor() { return block_.get() + used_; }
     void advanceTo(const char *end) { used_ = size_t(end - block_.get()); }
 
@@ -56,7 +57,18 @@ public:
     }
 
 private:
-    static constexpr size_t Capacity = size_t(1) << 20;
+    // A full block is written; a small one is replaced by a large one, as the export is large.
+    bool flushFull()
+    {
+        const bool ok = flush();
+        if (capacity_ < LargeCapacity) {
+            block_ = std::make_unique_for_overwrite<char[]>(LargeCapacity);
+            capacity_ = LargeCapacity;
+        }
+        return ok;
+    }
+
+    static constexpr size_t LargeCapacity = size_t(1) << 20;
 
     bool writeAll(const char *data, size_t size)
     {
@@ -64,6 +76,7 @@ private:
     }
 
     QIODevice &out_;
+    size_t capacity_ = size_t(1) << 16;
     std::unique_ptr<char[]> block_;
     size_t used_ = 0;
 };
