@@ -24,12 +24,37 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 constexpr int64_t kProgressCallsAllowed = 500; // of 100 engine steps each: a join of all the rows fits
 int64_t progressCalls = 0;
+uint64_t randomCalls = 0;
+
+// random() and randomblob() from a counter that every run starts again, on every connection: the
+// engine's own generator gave the two paths different values.
+void deterministicRandom(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    const uint64_t value = ++randomCalls * 0x9E3779B97F4A7C15u;
+    if (argc == 0)
+        return sqlite3_result_int64(context, sqlite3_int64(value));
+    const sqlite3_int64 size = std::max<sqlite3_int64>(sqlite3_value_int64(argv[0]), 1);
+    auto *bytes = static_cast<unsigned char *>(sqlite3_malloc64(sqlite3_uint64(size)));
+    if (bytes == nullptr)
+        return sqlite3_result_error_nomem(context);
+    for (sqlite3_int64 i = 0; i < size; ++i)
+        bytes[i] = static_cast<unsigned char>(value >> (8 * (i % 8)));
+    sqlite3_result_blob64(context, bytes, sqlite3_uint64(size), sqlite3_free);
+}
+
+int registerRandom(sqlite3 *db, char **, const sqlite3_api_routines *)
+{
+    sqlite3_create_function(db, "random", 0, SQLITE_UTF8, nullptr, deterministicRandom, nullptr, nullptr);
+    sqlite3_create_function(db, "randomblob", 1, SQLITE_UTF8, nullptr, deterministicRandom, nullptr, nullptr);
+    return SQLITE_OK;
+}
 int32_t rowsSeen = 0, stopOn = 0; // by the row callback of the exec path
 bool rowsDiffer = false;          // from those of the table path, which the exec path gets again
 sqlite3 *demoTemplate = nullptr; // its name has no leading '/', so no input can attach it
@@ -74,7 +99,7 @@ int32_t openDemo()
 {
     sqlite3_hard_heap_limit64(4 << 20); // ample for the demonstration data; more only slows the runs
     sqlite3_free(std::exchange(sqlite3_temp_directory, nullptr));
-    sqlite3_test_control(SQLITE_TESTCTRL_PRNG_SEED, 1, nullptr); // random() repeats itself
+    randomCalls = 0; // random() and randomblob() repeat themselves
     for (int attempt = 0; demoDataVersion() != demoVersion; ++attempt) { // copied again once changed
         sqlite3_backup *copy = sqlite3_backup_init(keeper, "main", demoTemplate, "main");
         const bool copied = copy != nullptr && sqlite3_backup_step(copy, -1) == SQLITE_DONE;
@@ -154,6 +179,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     while (memdb->pNext != nullptr)
         sqlite3_vfs_unregister(memdb->pNext);
     // A clock that stands still, so that 'now' is the same in both paths.
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(registerRandom));
     memdb->xCurrentTimeInt64 = [](sqlite3_vfs *, sqlite3_int64 *now) { return *now = 212544043200000, SQLITE_OK; };
     const QString script = kest::CreateArtistsTableSql + QLatin1StringView(";") + kest::CreateCDsTableSql +
                            QLatin1StringView(";") + kest::BuildArtistsScript() + kest::BuildCDsScript();
