@@ -23,7 +23,8 @@ int main(int argc, char **argv)
     void *lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
     CHECK(lib != NULL);
     LOAD(kest_sqlite3_open_v2); LOAD(kest_sqlite3_close); LOAD(kest_sqlite_get_table);
-    LOAD(kest_sqlite_exec); LOAD(kest_free_table); LOAD(kest_memory_budget);
+    LOAD(kest_sqlite_exec); LOAD(kest_free_table); LOAD(kest_memory_budget); LOAD(kest_memory_take);
+    LOAD(kest_memory_give);
     CHECK(sqlite3_config(SQLITE_CONFIG_MULTITHREAD) == SQLITE_OK); /* loading initialised nothing */
     sqlite3_hard_heap_limit64(3000000000);
     sqlite3_soft_heap_limit64(2000000000);
@@ -31,9 +32,11 @@ int main(int argc, char **argv)
     int32_t db = 0;
     kest_table *t = NULL;
     CHECK(p_kest_sqlite3_open_v2(":memory:", &db, 6, NULL) == KEST_OK);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i) { /* each time the room is measured again */
         CHECK(p_kest_sqlite_get_table(&t, db, "SELECT 1", NULL, NULL) == KEST_OK && strcmp(KEST_CELL(t, 0, 1), "1") == 0);
         p_kest_free_table(t);
+        CHECK(p_kest_memory_take(20 << 20) == 1);
+        p_kest_memory_give(20 << 20);
     }
     if (garbage) {
         char line[512];
