@@ -31,6 +31,8 @@
 **    (sqlite3_soft_heap_limit64, sqlite3_hard_heap_limit64); its first open
 **    initialises the engine, as SQLite's own open does when the host has not.
 **    It reads the engine's heap size (sqlite3_memory_used) for the budget.
+**    SQL that the caller runs may still change process-wide settings (PRAGMA
+**    soft_heap_limit, hard_heap_limit): that is the caller's own doing.
 **  - Every engine setting it makes belongs to its own connections: the two
 **    above, a progress handler (which also calls the caller's), and a bound on
 **    the length of a text or blob (SQLITE_LIMIT_LENGTH) set before each query.

@@ -116,14 +116,18 @@ void ResultsCopy::copySelectedRows()
             rows.push_back(static_cast<int>(row));
     if (rows.empty())
         return;
-    auto reservation = std::make_unique<BudgetReservation>(budget_);
-    const std::optional<QString> text = RowsAsText(model_, rows, reservation.get());
-    if (!text) {
-        desktop_.message(CopyTooLargeMessage, CopyTooLargeTitle, MessageButtons::Ok, MessageIcon::Critical);
-        return;
+    try {
+        auto reservation = std::make_unique<BudgetReservation>(budget_);
+        const std::optional<QString> text = RowsAsText(model_, rows, reservation.get());
+        if (text) {
+            desktop_.setClipboardText(*text);
+            onClipboard_ = std::move(reservation); // the text it replaced is no longer counted
+            return;
+        }
+    } catch (const std::bad_alloc &) {
+        // The system refused what the budget allowed: the same answer.
     }
-    desktop_.setClipboardText(*text);
-    onClipboard_ = std::move(reservation);
+    desktop_.message(CopyTooLargeMessage, CopyTooLargeTitle, MessageButtons::Ok, MessageIcon::Critical);
 }
 
 } // namespace kest
