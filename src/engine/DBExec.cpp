@@ -2,6 +2,7 @@
 
 #include "ByteArena.h"
 #include "EventPump.h"
+#include "GiveBackMemory.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QueryClock.h"
@@ -217,6 +218,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
     // With nothing run the library's count would be that of some earlier run: none is reported.
     checkpoint = 110;
     trap([&] { library.sqlite3_close(handle); });
+    GiveBackFreedMemory();
     return rows;
 }
 

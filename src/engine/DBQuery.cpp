@@ -1,6 +1,7 @@
 #include "DBQuery.h"
 
 #include "EventPump.h"
+#include "GiveBackMemory.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QueryClock.h"
@@ -97,6 +98,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
         }
     }
     Trapped(statusMessage, [&] { library.sqlite3_close(handle); });
+    GiveBackFreedMemory();
     return rows;
 }
 

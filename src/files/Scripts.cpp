@@ -82,7 +82,8 @@ void keepLine(QByteArrayView line, QByteArray &result)
 QByteArray keptLines(QByteArrayView text)
 {
     QByteArray result;
-    result.reserve(text.size() + 2);
+    // Room for a CR LF at every line end, so that the text is never copied while it grows.
+    result.reserve(text.size() + std::count(text.begin(), text.end(), '\n') + 2);
     const auto lineEnd = [](char c) { return c == '\r' || c == '\n'; };
     for (auto at = text.begin();;) {
         const auto end = std::find_if(at, text.end(), lineEnd);

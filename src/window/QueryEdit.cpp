@@ -1,10 +1,14 @@
 #include "QueryEdit.h"
 
+#include "GiveBackMemory.h"
+
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMimeData>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace kest {
 
@@ -44,28 +48,30 @@ QByteArray ProgramTextUtf8(QByteArray utf8)
 {
     const char *text = utf8.constData();
     const qsizetype size = utf8.size();
+    const auto nextLineEnd = [&](qsizetype from, qsizetype &length) {
+        for (qsizetype i = from; i < size; ++i) {
+            const char c = text[i];
+            if ((c == '\r' || c == '\n' || c == '\xE2') && (length = lineEndAt(text, size, i)) != 0)
+                return i;
+        }
+        length = 0;
+        return size;
+    };
     // A loaded script already ends every line with CR LF: it stays as it is, not copied.
-    qsizetype first = 0;
-    for (; first < size; ++first) {
-        const qsizetype end = lineEndAt(text, size, first);
-        if (end == 2 && isCrLfAt(text, size, first))
-            ++first;
-        else if (end != 0)
-            break;
-    }
+    qsizetype first = 0, length = 0;
+    while ((first = nextLineEnd(first, length)) < size && isCrLfAt(text, size, first))
+        first += 2;
     if (first == size)
         return utf8;
     QByteArray result;
-    result.reserve(size + size / 8);
+    result.reserve(size + std::count(text + first, text + size, '\n') + std::count(text + first, text + size, '\r') + 2);
     result.append(text, first);
-    for (qsizetype i = first; i < size;) {
-        const qsizetype end = lineEndAt(text, size, i);
-        if (end == 0) {
-            result.append(text[i++]);
-        } else {
+    for (qsizetype at = first; at < size;) {
+        const qsizetype end = nextLineEnd(at, length);
+        result.append(text + at, end - at);
+        if (end < size)
             result.append("\r\n", 2);
-            i += end;
-        }
+        at = end + length;
     }
     return result;
 }
@@ -160,6 +166,7 @@ void QueryEdit::showBigText(QByteArray utf8)
     setPlainText(QString::fromUtf8(bigText_.constData(), shown) + note);
     setReadOnly(true);
     showing_ = false;
+    GiveBackFreedMemory(); // the text's way in: the clipboard's copy, the file's bytes
 }
 
 void QueryEdit::forgetBigText()
@@ -168,6 +175,7 @@ void QueryEdit::forgetBigText()
         return;
     bigText_ = QByteArray();
     setReadOnly(false);
+    GiveBackFreedMemory();
 }
 
 } // namespace kest
