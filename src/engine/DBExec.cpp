@@ -9,6 +9,7 @@
 #include "RunTimeFailure.h"
 #include "RunningQuery.h"
 #include "StatusTexts.h"
+#include "Utf8Text.h"
 #include "WindowPort.h"
 
 #include <algorithm>
@@ -151,7 +152,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
             trap([&] {
                 if (state.UseUnicode != False16) {
                     // QString keeps its text zero-terminated.
-                const QString utf16 = QString::fromUtf8(sqlText);
+                const QString utf16 = Utf8Text(sqlText);
                     status = library.sqlite_exec_unicode(handle, reinterpret_cast<const char16_t *>(utf16.utf16()),
                                                          SQLCallbackMain, &userArgument, error);
                 } else {

@@ -8,6 +8,7 @@
 #include "RunTimeFailure.h"
 #include "RunningQuery.h"
 #include "StatusTexts.h"
+#include "Utf8Text.h"
 #include "WindowPort.h"
 
 #include <chrono>
@@ -64,7 +65,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
         Trapped(statusMessage, [&] {
             if (engine.state.UseUnicode != False16) {
                 // QString keeps its text zero-terminated.
-                const QString utf16 = QString::fromUtf8(sqlText);
+                const QString utf16 = Utf8Text(sqlText);
                 library.sqlite_get_table_unicode(table, handle, reinterpret_cast<const char16_t *>(utf16.utf16()),
                                                  error, status);
             } else {
