@@ -44,9 +44,11 @@ QByteArray asUtf8(QByteArray bytes)
 {
     const QByteArrayView view(bytes);
     if (view.startsWith("\xEF\xBB\xBF")) {
-        const QByteArrayView rest = view.sliced(3);
         // Marked as UTF-8: a damaged sequence reads as the replacement character.
-        return rest.isValidUtf8() ? rest.toByteArray() : decoded(QStringConverter::Utf8, rest);
+        if (!view.sliced(3).isValidUtf8())
+            return decoded(QStringConverter::Utf8, view.sliced(3));
+        bytes.remove(0, 3); // in place, not copied
+        return bytes;
     }
     if (view.startsWith("\xFF\xFE"))
         return decoded(QStringConverter::Utf16LE, view.sliced(2));
