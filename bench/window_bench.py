@@ -10,8 +10,17 @@ the sqlite3 shell started from this small process. Rounds alternate program and 
              answers Yes (Return) until the "saved" message is mapped, with and without the 216 specified pauses of
              10 ms; the shell writes the same CSV into a file.
 
-Usage: bench/window_bench.py --program build/release/bin/kestrune-demo [--rounds 3] [--only query|exec]
-Needs Xvfb, xdotool, sqlite3 and python3-xlib (Debian packages).
+  Scripts:   two generated texts, a .dump of a 1,000,000-row table (about 105 MB) and one
+             INSERT of 600,000 rows on one line (about 11 MB), each against `sqlite3 new.db < file`.
+             In one fresh program: Paste (the clipboard served by xclip), then Load Script of
+             the same file over it, each from the click (the Return in the file dialog) until
+             the window answers a ping; Run Query to the final status line; the memory while
+             the text sits in the window and after Delete has emptied it. In a second: Load
+             Script, Paste over it, Exec. In a third: Run Query, Stop half-way through the
+             shell's time, to the final status line, and the database checked with sqlite3.
+
+Usage: bench/window_bench.py --program build/release/bin/kestrune-demo [--rounds 3] [--only query|exec|scripts]
+Needs Xvfb, xdotool, xclip, sqlite3 and python3-xlib (Debian packages).
 """
 
 import argparse
@@ -35,6 +44,8 @@ ROWS = 1082016
 PAUSES = 216 * 0.010
 GOALS = {"query": 0.6, "exec": 0.9}
 STATUS_BAR = 17
+# The controls the script rounds use besides the end-to-end test's.
+ui.PLACES.update({"Command4": (5985, 2100, 645, 330), "Command5": (1470, 735, 1065, 330)})
 
 
 class Watcher:
@@ -88,6 +99,32 @@ class Watcher:
                 time.sleep(0.0005)
         raise RuntimeError("no window was mapped")
 
+    def settled(self, window_id, since, watch=3.0):
+        """Pings the window, as a desktop does, one ping after the other for `watch` seconds;
+        returns when it answered the last ping that waited more than 50 ms (or the first ping),
+        as seconds after `since`: a command may let events run while it fetches its text and
+        freeze while it shows it."""
+        window = self.d.create_resource_object("window", int(window_id))
+        protocols, ping = self.d.intern_atom("WM_PROTOCOLS"), self.d.intern_atom("_NET_WM_PING")
+        number, sent, settled = getattr(self, "ping_number", 1000000), None, None
+        while sent is not None or time.monotonic() - since < watch:
+            if sent is None:
+                number += 1
+                window.send_event(event.ClientMessage(window=window, client_type=protocols,
+                                                      data=(32, [ping, number, window.id, 0, 0])))
+                self.d.flush()
+                sent = time.monotonic()
+            while self.d.pending_events():
+                reply = self.d.next_event()
+                if reply.type == X.ClientMessage and reply.data[1][1] == number:
+                    now = time.monotonic()
+                    if settled is None or now - sent > 0.05:
+                        settled = now
+                    sent = None
+            time.sleep(0.001)
+        self.ping_number = number
+        return settled - since
+
     def last_status_change(self, window_id, quiet):
         """Watches the status bar until it has not changed for `quiet` seconds; returns the time
         of its last change and the longest time the window took to answer a ping, as a desktop
@@ -101,7 +138,9 @@ class Watcher:
             while self.d.pending_events():
                 reply = self.d.next_event()
                 if reply.type == X.ClientMessage and reply.data[1][1] == number and sent is not None:
-                    longest, sent = max(longest, time.monotonic() - sent), None
+                    if time.monotonic() - sent > longest:
+                        longest, self.longest_end = time.monotonic() - sent, time.monotonic()
+                    sent = None
             if sent is None:
                 number += 1
                 window.send_event(event.ClientMessage(window=window, client_type=protocols,
@@ -178,17 +217,196 @@ def exec_round(watcher, program, folder):
     return (asked - clicked) + (saved - yes), size
 
 
+def make_texts(scratch):
+    """The two texts: a .dump of a generated table, and one long INSERT on one line."""
+    generated = os.path.join(scratch, "generated.db")
+    subprocess.run(["sqlite3", generated, "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, amount REAL, note TEXT);"
+                    "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1000000) "
+                    "INSERT INTO t SELECT i, 'name ' || i, i * 1.25, printf('%.40c', 'x') || i FROM c;"], check=True)
+    dump = os.path.join(scratch, "dump.sql")
+    with open(dump, "w") as out:
+        subprocess.run(["sqlite3", generated, ".dump"], stdout=out, check=True)
+    os.remove(generated)
+    insert = os.path.join(scratch, "insert.sql")
+    with open(insert, "w") as out:
+        out.write("CREATE TABLE u(a INTEGER, b TEXT);\nINSERT INTO u VALUES ")
+        out.write(",".join(f"({i},'v{i}')" for i in range(1, 600001)))
+        out.write(";\n")
+    line = os.path.join(scratch, "line.sql")
+    with open(line, "w") as out:
+        out.write("SELECT length('" + "y" * (1 << 20) + "');\n")
+    return [("dump", dump, "t", 1000000), ("insert", insert, "u", 600000), ("line", line, None, None)]
+
+
+SHELL_PEAKS = []
+
+
+def shell_script(path, folder):
+    """`sqlite3 new.db < file` started from this small process; its peak memory is kept too."""
+    database = os.path.join(folder, "new.db")
+    if os.path.exists(database):
+        os.remove(database)
+    start = time.monotonic()
+    child = subprocess.Popen(["sh", "-c", 'exec sqlite3 "$1" < "$2"', "sh", database, path])
+    _, status, usage = os.wait4(child.pid, 0)
+    seconds = time.monotonic() - start
+    child.returncode = 0
+    if status != 0:
+        raise RuntimeError("the shell failed")
+    SHELL_PEAKS.append(usage.ru_maxrss * 1024)
+    return seconds
+
+
+def check_database(database, table):
+    """`PRAGMA integrity_check` and the rows of the script's table (None: no such table)."""
+    if table is None:
+        return "ok", None
+    result = subprocess.run(["sqlite3", database, "PRAGMA integrity_check;",
+                             f"SELECT count(*) FROM sqlite_master WHERE name = '{table}';"],
+                            capture_output=True, text=True, check=True).stdout.split()
+    rows = None
+    if result[1] == "1":
+        rows = int(subprocess.run(["sqlite3", database, f"SELECT count(*) FROM {table}"], capture_output=True,
+                                  text=True, check=True).stdout)
+    return result[0], rows
+
+
+def paste(watcher, program, display, path):
+    """The clipboard served by xclip; from the click on Paste until the window answers."""
+    owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i", path], env=display.env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(0.3)  # xclip owns the clipboard
+        watcher.drain()
+        clicked = watcher.click(program.window, "Command4")
+        return watcher.settled(program.window, clicked)
+    finally:
+        owner.kill()
+        owner.wait()
+
+
+def load(watcher, program, path):
+    """From the Return that chooses the file in Load Script's dialog until the window answers."""
+    watcher.drain()
+    watcher.click(program.window, "Command5")
+    dialog = ui.wait_for("the file dialog", lambda: program.display.windows(program.process.pid, "(?!Kestrune).*"),
+                         30, interval=0.05)[0]
+    program.display.xdotool("windowfocus", "--sync", dialog)
+    program.display.xdotool("type", "--delay", "5", path)
+    time.sleep(0.3)
+    chosen = watcher.key("Return")
+    return watcher.settled(program.window, chosen)
+
+
+def run_to_status(watcher, program, control, quiet):
+    clicked = watcher.click(program.window, control)
+    shown, unanswered = watcher.last_status_change(program.window, quiet)
+    print(f"    {control}: longest unanswered ping {unanswered * 1000:.0f} ms, ended "
+          f"{watcher.longest_end - clicked:.3f} s after the click; final status at {shown - clicked:.3f} s")
+    return shown - clicked, unanswered
+
+
+def scripts(args, display, built, scratch):
+    watcher = Watcher(display.name)
+    for name, path, table, rows in make_texts(scratch):
+        size = os.path.getsize(path)
+        print(f"{name}: {size / 1e6:.1f} MB", flush=True)
+        figures = {"shell": [shell_script(path, scratch)]}  # Exec shows no change until its end
+
+        def note(key, value):
+            figures.setdefault(key, []).append(value)
+        for r in range(args.rounds):
+            # First: Paste, Load Script over it, Run Query.
+            program, folder = start_program(display, built, scratch, None, f"{name}-query-{r}")
+            try:
+                pid = program.process.pid
+                idle = memory(pid, "VmRSS:")
+                note("paste", paste(watcher, program, display, path))
+                note("load over paste", load(watcher, program, path))
+                time.sleep(1.0)
+                note("memory sitting", memory(pid, "VmRSS:") - idle)
+                seconds, unanswered = run_to_status(watcher, program, "Command1", 2.5)
+                note("run query", seconds)
+                note("unanswered", unanswered)
+                note("peak memory", memory(pid, "VmHWM:") - idle)
+                program.click("Text2")
+                program.display.xdotool("key", "Delete")
+                time.sleep(1.0)
+                note("memory emptied", memory(pid, "VmRSS:") - idle)
+                note("rows after run query", check_database(os.path.join(folder, "Albums.db"), table)[1])
+            finally:
+                program.stop()
+            note("shell", shell_script(path, scratch))
+            # Second: Load Script, Paste over it, Exec.
+            program, folder = start_program(display, built, scratch, None, f"{name}-exec-{r}")
+            try:
+                idle = memory(program.process.pid, "VmRSS:")
+                note("load", load(watcher, program, path))
+                note("peak memory of load", memory(program.process.pid, "VmHWM:") - idle)
+                time.sleep(1.0)
+                note("memory sitting after load", memory(program.process.pid, "VmRSS:") - idle)
+                note("paste over load", paste(watcher, program, display, path))
+                seconds, unanswered = run_to_status(watcher, program, "Command12",
+                                                   2 * statistics.median(figures["shell"]) + 1)
+                note("exec", seconds)
+                note("unanswered", unanswered)
+                note("rows after exec", check_database(os.path.join(folder, "Albums.db"), table)[1])
+            finally:
+                program.stop()
+            note("shell", shell_script(path, scratch))
+            # Third: Stop half-way through the shell's time.
+            if table is None:
+                continue
+            program, folder = start_program(display, built, scratch, None, f"{name}-stop-{r}")
+            try:
+                load(watcher, program, path)
+                watcher.click(program.window, "Command1")
+                time.sleep(statistics.median(figures["shell"]) / 2)
+                stopped = watcher.click(program.window, "Command14")
+                shown, _ = watcher.last_status_change(program.window, quiet=2.0)
+                note("stop", shown - stopped)
+                integrity, left = check_database(os.path.join(folder, "Albums.db"), table)
+                note("rows after stop", left)
+                note("integrity after stop", integrity)
+            finally:
+                program.stop()
+            print(f"  round {r + 1}: " + ", ".join(f"{k} {v[-1]:.3f}" if isinstance(v[-1], float) else f"{k} {v[-1]}"
+                                                   for k, v in figures.items()), flush=True)
+        shells = statistics.median(figures["shell"])
+        print(f"{name} ({size / 1e6:.1f} MB), medians of {args.rounds} fresh programs:")
+        for key in ("paste", "load over paste", "load", "paste over load"):
+            print(f"  {key} to an answering window: {statistics.median(figures[key]):.3f} s (goal <= 1 s)")
+        for key in ("run query", "exec"):
+            mine = statistics.median(figures[key])
+            print(f"  {key}, click to final status line: {mine:.3f} s, shell {shells:.3f} s: "
+                  f"{mine / shells:.2f} x (goal <= 1.1)")
+        print(f"  longest unanswered ping during the runs: {max(figures['unanswered']) * 1000:.0f} ms (goal <= 50)")
+        if "stop" in figures:
+            print(f"  stop, click to final status line: {statistics.median(figures['stop']):.3f} s (goal <= 0.5); "
+                  f"integrity {set(figures['integrity after stop'])}, rows left {set(figures['rows after stop'])}")
+        for key in ("memory sitting", "memory sitting after load", "peak memory of load", "peak memory", "memory emptied"):
+            value = statistics.median(figures[key])
+            print(f"  {key} beyond idle: {value / 1e6:.0f} MB, {value / size:.2f} x the text")
+        print(f"  the shell's peak memory: {statistics.median(SHELL_PEAKS) / 1e6:.0f} MB")
+        SHELL_PEAKS.clear()
+        print(f"  rows after the runs: {set(figures['rows after run query'])}, {set(figures['rows after exec'])} "
+              f"(expected {rows})", flush=True)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("--rounds", type=int, default=3)
-    parser.add_argument("--only", choices=["query", "exec"])
+    parser.add_argument("--only", choices=["query", "exec", "scripts"])
     parser.add_argument("--perf", help="record each round's program with perf into this file prefix")
     args = parser.parse_args()
     built = os.path.dirname(os.path.abspath(args.program))
     scratch = tempfile.mkdtemp(prefix="kestrune-bench-")
     display = ui.Display(scratch)
     try:
+        if args.only == "scripts":
+            scripts(args, display, built, scratch)
+            return
         database = os.path.join(scratch, "Albums.db")
         populate(display, built, scratch, database)
         text_bytes = int(subprocess.run(["sh", "-c", 'sqlite3 -list -separator "" -noheader "$1" "$2" | wc -c', "sh",
@@ -220,6 +438,8 @@ def main():
                 theirs.append(shell(database, QUERY, os.path.join(scratch, "shell.csv")))
                 print(f"  {which} round {r + 1}: program {seconds:.3f} s, shell {theirs[-1]:.3f} s", flush=True)
             report(which, ours, theirs, peaks, text_bytes, cells)
+        if not args.only:
+            scripts(args, display, built, scratch)
     finally:
         display.close()
         shutil.rmtree(scratch, ignore_errors=True)

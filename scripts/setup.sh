@@ -12,6 +12,7 @@ fi
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils openbox desktop-file-utils)
   packages+=(python3 tesseract-ocr imagemagick)  # end-to-end test: driver, OCR of the status line, screenshots
+  packages+=(xclip)  # the window benchmark's clipboard owner for Paste of a big script
   # The fuzz targets: clang 14 and its libFuzzer and sanitizer runtimes.
   packages+=(clang-14 libclang-rt-14-dev)
 fi

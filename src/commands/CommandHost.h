@@ -3,6 +3,7 @@
 // Unicode box, and the window's collaborators. The window implements it; the handlers stay free
 // of widgets, so each is a small function over this interface.
 
+#include <QByteArray>
 #include <QLocale>
 #include <QString>
 
@@ -26,9 +27,13 @@ public:
     // `Text1`, the database-file box.
     virtual QString databaseText() const = 0;
     virtual void setDatabaseText(const QString &text) = 0;
-    // `Text2`, the query window, whole.
+    // `Text2`, the query window, whole, with CR LF line ends.
     virtual QString queryText() const = 0;
     virtual void setQueryText(const QString &text) = 0;
+    // The same as UTF-8, the bytes the library takes: a big text is handed over as it is kept,
+    // neither copied nor converted.
+    virtual QByteArray querySql() const = 0;
+    virtual void setQuerySql(QByteArray utf8) = 0;
 
     virtual bool buttonEnabled(Button button) const = 0;
     virtual void setButtonEnabled(Button button, bool enabled) = 0;

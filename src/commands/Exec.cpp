@@ -100,10 +100,11 @@ void Command12_Click(CommandHost &host)
     ModuleState &state = host.state();
     WindowPort &window = host.port();
 
-    QString path, sql;
+    QString path;
+    QByteArray sql;
     Step([&] {
         path = DatabasePath(host);
-        sql = host.queryText();
+        sql = host.querySql();
     });
     Step([&] { EmptyResults(window); });
     Step([&] {

@@ -24,10 +24,11 @@ void Command1_Click(CommandHost &host)
         return;
     WindowPort &window = host.port();
 
-    QString path, sql;
+    QString path;
+    QByteArray sql;
     Step([&] {
         path = DatabasePath(host);
-        sql = host.queryText();
+        sql = host.querySql();
     });
     Step([&] { EmptyResults(window); });
     QString savedCaption;

@@ -1,6 +1,7 @@
 #include "ScriptCommands.h"
 
 #include "CommandHost.h"
+#include "Desktop.h"
 #include "FileOpen.h"
 #include "Paths.h"
 #include "Scripts.h"
@@ -12,16 +13,21 @@ void Command5_Click(CommandHost &host)
     const QString path = GetFileOpen(host.desktop(), BrowseStartFolder, ScriptFilter);
     if (path.isEmpty())
         return;
-    const QString script = ReadFile(path);
-    if (script.isEmpty())
+    std::optional<QByteArray> script = ReadFile(path);
+    if (!script) {
+        // A script cut short by a failed read would run as if whole: nothing of it is loaded.
+        host.desktop().message(NotLoadedPrompt + path, NotLoadedTitle, MessageButtons::Ok, MessageIcon::Critical);
         return;
-    host.setQueryText(script);
+    }
+    if (script->isEmpty())
+        return;
+    host.setQuerySql(std::move(*script));
 }
 
 void Command17_Click(CommandHost &host)
 {
     const QString path = SavedScriptPath(host.programFolder());
-    const QString text = host.queryText();
+    const QByteArray text = host.querySql();
     if (text.isEmpty())
         return;
     if (SaveFile(path, text))

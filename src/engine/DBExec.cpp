@@ -2,12 +2,14 @@
 
 #include "ByteArena.h"
 #include "EventPump.h"
+#include "GiveBackMemory.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QueryClock.h"
 #include "RunTimeFailure.h"
 #include "RunningQuery.h"
 #include "StatusTexts.h"
+#include "Utf8Text.h"
 #include "WindowPort.h"
 
 #include <algorithm>
@@ -99,7 +101,7 @@ int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void * /*unused*/, c
     }
 }
 
-int32_t DBExec(const Engine &engine, const QString &databasePath, const QString &sqlText,
+int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArray &sqlText,
                QString &statusMessage, int16_t &statusCode, float &elapsedSeconds)
 {
     KestruneBinding &library = engine.library;
@@ -149,11 +151,12 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
             int16_t userArgument = 0; // handed to the callback, which never reads it
             trap([&] {
                 if (state.UseUnicode != False16) {
-                    const QString terminated = sqlText + QChar(u'\0');
-                    status = library.sqlite_exec_unicode(handle, reinterpret_cast<const char16_t *>(terminated.utf16()),
+                    // QString keeps its text zero-terminated.
+                const QString utf16 = Utf8Text(sqlText);
+                    status = library.sqlite_exec_unicode(handle, reinterpret_cast<const char16_t *>(utf16.utf16()),
                                                          SQLCallbackMain, &userArgument, error);
                 } else {
-                    status = library.sqlite_exec(handle, sqlText.toUtf8(), SQLCallbackMain, &userArgument, error);
+                    status = library.sqlite_exec(handle, sqlText, SQLCallbackMain, &userArgument, error);
                 }
             });
         }
@@ -216,6 +219,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QString 
     // With nothing run the library's count would be that of some earlier run: none is reported.
     checkpoint = 110;
     trap([&] { library.sqlite3_close(handle); });
+    GiveBackFreedMemory();
     return rows;
 }
 

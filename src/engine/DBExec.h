@@ -5,18 +5,25 @@
 #include "Engine.h"
 #include "kestrune3.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 
 namespace kest {
 
-// Runs `sqlText` against `databasePath` through the library's exec function. `statusCode` and
+// Runs `sqlText` (UTF-8) against `databasePath` through the library's exec function. `statusCode` and
 // `elapsedSeconds` are written only when the exec call was made. Returns the library's count of
 // rows of its last exec run (0 when the database could not be opened). A run-time failure is
 // described in `statusMessage` with the step it happened at (" after line: " and the step).
-int32_t DBExec(const Engine &engine, const QString &databasePath, const QString &sqlText,
+int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArray &sqlText,
                QString &statusMessage, int16_t &statusCode, float &elapsedSeconds);
+
+inline int32_t DBExec(const Engine &engine, const QString &databasePath, const QString &sqlText,
+                      QString &statusMessage, int16_t &statusCode, float &elapsedSeconds)
+{
+    return DBExec(engine, databasePath, sqlText.toUtf8(), statusMessage, statusCode, elapsedSeconds);
+}
 
 // The row callback: stores the row, keeps the window answering, reports progress every 5000
 // rows, and ends the statement (-1) when Stop was pressed.

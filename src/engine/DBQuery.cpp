@@ -1,12 +1,14 @@
 #include "DBQuery.h"
 
 #include "EventPump.h"
+#include "GiveBackMemory.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QueryClock.h"
 #include "RunTimeFailure.h"
 #include "RunningQuery.h"
 #include "StatusTexts.h"
+#include "Utf8Text.h"
 #include "WindowPort.h"
 
 #include <chrono>
@@ -31,7 +33,7 @@ void fillList(WindowPort &window, KestTable table, int32_t rows)
 
 } // namespace
 
-int32_t DBQuery(const Engine &engine, const QString &databasePath, const QString &sqlText,
+int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteArray &sqlText,
                 QString &statusMessage, int16_t &statusCode, float &elapsedSeconds)
 {
     KestruneBinding &library = engine.library;
@@ -62,11 +64,12 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QString
         const RunningScope running(run);
         Trapped(statusMessage, [&] {
             if (engine.state.UseUnicode != False16) {
-                const QString terminated = sqlText + QChar(u'\0');
-                library.sqlite_get_table_unicode(table, handle, reinterpret_cast<const char16_t *>(terminated.utf16()),
+                // QString keeps its text zero-terminated.
+                const QString utf16 = Utf8Text(sqlText);
+                library.sqlite_get_table_unicode(table, handle, reinterpret_cast<const char16_t *>(utf16.utf16()),
                                                  error, status);
             } else {
-                library.sqlite_get_table(table, handle, sqlText.toUtf8(), error, status);
+                library.sqlite_get_table(table, handle, sqlText, error, status);
             }
         });
     }
@@ -96,6 +99,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QString
         }
     }
     Trapped(statusMessage, [&] { library.sqlite3_close(handle); });
+    GiveBackFreedMemory();
     return rows;
 }
 

@@ -42,7 +42,15 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
         section >= headers_.size())
         return {};
-    return headers_.at(section);
+    // A column named after a long expression (a megabyte of SELECT length('…')) shows its start,
+    // as a long cell does: measuring the whole name froze the window for most of a second.
+    const QString &name = headers_.at(section);
+    if (name.size() <= qsizetype(LongestShownText))
+        return name;
+    qsizetype cut = LongestShownText;
+    if (name.at(cut - 1).isHighSurrogate())
+        --cut; // not inside a character
+    return name.left(cut) + QChar(0x2026);
 }
 
 QString ResultsModel::cellText(int row, int column) const

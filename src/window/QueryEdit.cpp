@@ -1,10 +1,77 @@
 #include "QueryEdit.h"
 
+#include "GiveBackMemory.h"
+#include "Utf8Text.h"
+
+#include <QKeyEvent>
+#include <QLocale>
 #include <QMimeData>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstring>
 
 namespace kest {
+
+namespace {
+
+// The length of the line end at `i`, 0 when there is none; CR LF is the one that stays as it is.
+qsizetype lineEndAt(const char *text, qsizetype size, qsizetype i)
+{
+    const char c = text[i];
+    if (c == '\n')
+        return 1;
+    if (c == '\r')
+        return i + 1 < size && text[i + 1] == '\n' ? 2 : 1;
+    // U+2028 and U+2029, the editor's own line and paragraph separators.
+    if (c == '\xE2' && i + 2 < size && text[i + 1] == '\x80' && (text[i + 2] == '\xA8' || text[i + 2] == '\xA9'))
+        return 3;
+    return 0;
+}
+
+// Finds the line ends of a text in one pass with memchr, which reads a hundred megabytes in a
+// few milliseconds: the next place of each of the three bytes a line end starts with is kept.
+class LineEnds {
+public:
+    LineEnds(const char *text, qsizetype size) : text_(text), size_(size) {}
+    // The next line end at or after `from` (size when none), its length in `length`.
+    qsizetype next(qsizetype from, qsizetype &length)
+    {
+        for (;;) {
+            const qsizetype at = std::min({find(0, '\n', from), find(1, '\r', from), find(2, '\xE2', from)});
+            if (at == size_ || (length = lineEndAt(text_, size_, at)) != 0)
+                return at;
+            from = at + 1; // a character that only starts like a separator
+        }
+    }
+
+private:
+    qsizetype find(int which, char byte, qsizetype from)
+    {
+        if (next_[which] < from) {
+            const void *found = std::memchr(text_ + from, byte, std::size_t(size_ - from));
+            next_[which] = found ? static_cast<const char *>(found) - text_ : size_;
+        }
+        return next_[which];
+    }
+
+    const char *text_;
+    qsizetype size_;
+    qsizetype next_[3] = {-1, -1, -1};
+};
+
+qsizetype lineCount(const QByteArray &text)
+{
+    qsizetype lines = 0;
+    for (const char *at = text.constData(), *end = at + text.size();
+         (at = static_cast<const char *>(std::memchr(at, '\n', std::size_t(end - at)))) != nullptr; ++at)
+        ++lines;
+    return lines + (text.endsWith('\n') ? 0 : 1);
+}
+
+} // namespace
 
 QString ProgramText(QString editorText)
 {
@@ -15,17 +82,132 @@ QString ProgramText(QString editorText)
     return editorText;
 }
 
+QByteArray ProgramTextUtf8(QByteArray utf8)
+{
+    const char *text = utf8.constData();
+    const qsizetype size = utf8.size();
+    LineEnds lineEnds(text, size);
+    // A loaded script already ends every line with CR LF: it stays as it is, not copied.
+    qsizetype first = 0, length = 0;
+    while ((first = lineEnds.next(first, length)) < size && length == 2)
+        first += 2;
+    if (first == size)
+        return utf8;
+    QByteArray result;
+    result.reserve(size + size / 8 + 2); // CR LF for LF: lines are rarely shorter than 8 bytes
+    result.append(text, first);
+    for (qsizetype at = first; at < size;) {
+        const qsizetype end = lineEnds.next(at, length);
+        result.append(text + at, end - at);
+        if (end < size)
+            result.append("\r\n", 2);
+        at = end + length;
+    }
+    return result;
+}
+
 QString ProgramText(const QPlainTextEdit &edit)
 {
     // Not toPlainText(), which also turns each no-break space into a plain blank.
     return ProgramText(edit.document()->toRawText());
 }
 
+QueryEdit::QueryEdit(QWidget *parent) : QPlainTextEdit(parent)
+{
+    // Whatever else changes the editor's text (a test, the editor itself) ends a big text.
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!showing_)
+            forgetBigText();
+    });
+}
+
+void QueryEdit::setProgramText(const QString &text)
+{
+    // A text of more than a third of the limit in characters may be past it in bytes.
+    if (text.size() > BigTextBytes / 3) {
+        QByteArray utf8 = text.toUtf8();
+        if (utf8.size() > BigTextBytes) {
+            showBigText(ProgramTextUtf8(std::move(utf8)));
+            return;
+        }
+    }
+    forgetBigText();
+    // Emptied first: the editor lays out a new text in place of a long line in time that grows
+    // with the square of the line's length (a minute for a megabyte), an empty one at once.
+    clear();
+    setPlainText(text);
+}
+
+void QueryEdit::setProgramUtf8(QByteArray utf8)
+{
+    if (utf8.size() > BigTextBytes)
+        showBigText(ProgramTextUtf8(std::move(utf8)));
+    else
+        setProgramText(Utf8Text(utf8));
+}
+
+QString QueryEdit::programText() const
+{
+    return holdsBigText() ? Utf8Text(bigText_) : ProgramText(*this);
+}
+
+QByteArray QueryEdit::programUtf8() const
+{
+    return holdsBigText() ? bigText_ : ProgramText(*this).toUtf8();
+}
+
+QString QueryEdit::selectedProgramText() const
+{
+    if (holdsBigText())
+        return textCursor().hasSelection() ? programText() : QString();
+    return ProgramText(textCursor().selectedText());
+}
+
 QMimeData *QueryEdit::createMimeDataFromSelection() const
 {
     auto *data = new QMimeData;
-    data->setText(ProgramText(textCursor().selectedText()));
+    data->setText(selectedProgramText());
     return data;
+}
+
+void QueryEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (holdsBigText() && (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)) {
+        setProgramText(QString());
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void QueryEdit::showBigText(QByteArray utf8)
+{
+    qsizetype shown = std::min(utf8.size(), ShownBytes);
+    // Cut before a whole character.
+    while (shown < utf8.size() && shown > 0 && (static_cast<unsigned char>(utf8.at(shown)) & 0xC0) == 0x80)
+        --shown;
+    const qsizetype lines = lineCount(utf8);
+    const QString note = QStringLiteral("\n\u2026\n[Shown in part: %1 bytes in %2 lines. Run Query, Exec, Save Script "
+                                        "and Copy take the whole text; Delete empties the query window.]")
+                             .arg(locale().toString(utf8.size()), locale().toString(lines));
+    showing_ = true;
+    bigText_ = std::move(utf8);
+    clear();
+    setPlainText(Utf8Text(QByteArrayView(bigText_.constData(), shown)) + note);
+    setReadOnly(true);
+    showing_ = false;
+    // Once the command that brought the text has returned, the copies it came through (the
+    // clipboard's, the file's bytes) have been freed and can go back to the system.
+    QTimer::singleShot(0, this, [] { GiveBackFreedMemory(); });
+}
+
+void QueryEdit::forgetBigText()
+{
+    if (!holdsBigText())
+        return;
+    bigText_ = QByteArray();
+    setReadOnly(false);
+    GiveBackFreedMemory();
 }
 
 } // namespace kest

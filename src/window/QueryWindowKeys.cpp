@@ -30,7 +30,7 @@ int characterCode(const QKeyEvent &event)
 
 } // namespace
 
-QueryWindowKeys::QueryWindowKeys(QPlainTextEdit *text2, Desktop &desktop)
+QueryWindowKeys::QueryWindowKeys(QueryEdit *text2, Desktop &desktop)
     : QObject(text2), text2_(text2), desktop_(desktop)
 {
     text2_->installEventFilter(this);
@@ -52,7 +52,7 @@ void QueryWindowKeys::Text2_KeyPress(int keyAscii)
     } else if (keyAscii == CtrlC) {
         // The key press goes on to the editor, which copies a non-empty selection once more,
         // as the same text (QueryEdit).
-        desktop_.setClipboardText(ProgramText(text2_->textCursor().selectedText()));
+        desktop_.setClipboardText(text2_->selectedProgramText());
     }
 }
 

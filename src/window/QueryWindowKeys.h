@@ -4,16 +4,15 @@
 
 #include <QObject>
 
-class QPlainTextEdit;
-
 namespace kest {
 
 class Desktop;
+class QueryEdit;
 
 class QueryWindowKeys : public QObject {
     Q_OBJECT
 public:
-    QueryWindowKeys(QPlainTextEdit *text2, Desktop &desktop);
+    QueryWindowKeys(QueryEdit *text2, Desktop &desktop);
 
     // `keyAscii` is the key press's character code: 1 for Ctrl+A, 3 for Ctrl+C.
     void Text2_KeyPress(int keyAscii);
@@ -22,7 +21,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QPlainTextEdit *text2_;
+    QueryEdit *text2_;
     Desktop &desktop_;
 };
 

@@ -22,6 +22,7 @@ namespace kest {
 
 class Desktop;
 class KestruneBinding;
+class QueryEdit;
 class ResultsModel;
 class WindowPort;
 struct ModuleState;
@@ -47,6 +48,8 @@ public:
     void setDatabaseText(const QString &text) override;
     QString queryText() const override;
     void setQueryText(const QString &text) override;
+    QByteArray querySql() const override;
+    void setQuerySql(QByteArray utf8) override;
     bool buttonEnabled(Button button) const override;
     void setButtonEnabled(Button button, bool enabled) override;
     QString buttonCaption(Button button) const override;
@@ -87,6 +90,8 @@ private:
     void wireQueryCommands();
     void wireFileCommands();
     QPushButton *button(Button which) const;
+    // `Text2` as what it is.
+    QueryEdit *queryEdit() const;
 
     KestruneBinding &library_;
     Desktop &desktop_;

@@ -30,14 +30,29 @@ void frmMain::setDatabaseText(const QString &text)
     Text1->setText(text);
 }
 
+QueryEdit *frmMain::queryEdit() const
+{
+    return static_cast<QueryEdit *>(Text2);
+}
+
 QString frmMain::queryText() const
 {
-    return ProgramText(*Text2);
+    return queryEdit()->programText();
 }
 
 void frmMain::setQueryText(const QString &text)
 {
-    Text2->setPlainText(text);
+    queryEdit()->setProgramText(text);
+}
+
+QByteArray frmMain::querySql() const
+{
+    return queryEdit()->programUtf8();
+}
+
+void frmMain::setQuerySql(QByteArray utf8)
+{
+    queryEdit()->setProgramUtf8(std::move(utf8));
 }
 
 bool frmMain::buttonEnabled(Button which) const

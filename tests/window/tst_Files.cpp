@@ -3,6 +3,8 @@
 
 #include "WindowTest.h"
 
+#include "QueryEdit.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -114,6 +116,17 @@ private slots:
         QTest::newRow("CR") << QByteArray(six).replace('|', "\r") << "REMARK x\r\nSELECT 1;\r\n";
         QTest::newRow("tabs, BOM, UTF-8") << QByteArray("\xEF\xBB\xBF\tREM x\r\nREM\ty  \r\n  -- 'Mot\xC3\xB6rhead'  ")
                                           << "\tREM x\r\nREM\ty\r\n-- 'Motörhead'\r\n";
+        // What other tools write: UTF-16 with a byte-order mark, and the 8-bit Windows-1252.
+        const QString letters = QStringLiteral("REM x\r\n SELECT 'Mot\u00F6rhead \u20AC \u0151 \u00E9';\n");
+        QByteArray le("\xFF\xFE"), be("\xFE\xFF");
+        for (const QChar c : letters) {
+            le.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+            be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+        }
+        QTest::newRow("UTF-16 LE") << le << "SELECT 'Mot\u00F6rhead \u20AC \u0151 \u00E9';\r\n";
+        QTest::newRow("UTF-16 BE") << be << "SELECT 'Mot\u00F6rhead \u20AC \u0151 \u00E9';\r\n";
+        QTest::newRow("Windows-1252") << QByteArray("SELECT 'Mot\xF6rhead \x80 \x93q\x94 \x81 \xE9';")
+                                      << "SELECT 'Mot\u00F6rhead \u20AC \u201Cq\u201D \u0081 \u00E9';\r\n";
     }
     void loadKeepsOnlyStatements()
     {
@@ -121,6 +134,46 @@ private slots:
         f->desktop.queueFileName(script(file));
         f->click(f->w->Command5);
         QTEST(f->w->queryText(), "query");
+    }
+
+    // A file that fails to read says so and loads nothing, not even the lines read before.
+    void readFailureKeepsTheWindow()
+    {
+        const QString unreadable = QStringLiteral("/proc/self/mem"); // opens, then every read fails
+        f->w->Text2->setPlainText(QStringLiteral("Select 1"));
+        f->desktop.queueFileName(unreadable);
+        f->click(f->w->Command5);
+        QCOMPARE(f->w->queryText(), QStringLiteral("Select 1"));
+        QCOMPARE(f->desktop.messages().size(), 1);
+        QCOMPARE(f->desktop.messages()[0].prompt, "Failed to load SQL from " + unreadable);
+        QCOMPARE(f->desktop.messages()[0].title, QStringLiteral("Error"));
+        QVERIFY(f->desktop.messages()[0].icon == MessageIcon::Critical);
+    }
+
+    // A script too big for the editor is shown in part, yet what runs, what is saved and what is
+    // copied is exactly what was loaded; Delete empties the window, which is the editor's again.
+    void bigScriptIsKeptWhole()
+    {
+        QByteArray file = "BEGIN;\r\nCREATE TABLE b(x);\r\n";
+        int rows = 0;
+        for (; file.size() <= QueryEdit::BigTextBytes; ++rows)
+            file += "INSERT INTO b VALUES('" + QByteArray::number(rows) + " \xC3\xA9');\r\n";
+        file += "COMMIT;\r\n";
+        f->w->Text1->setText(f->path(QStringLiteral("test.db")));
+        f->desktop.queueFileName(script(file));
+        f->click(f->w->Command5);
+        QVERIFY(f->w->Text2->isReadOnly() && f->w->Text2->toPlainText().size() < 5000);
+        f->click(f->w->Command17);
+        QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), file + "\r\n");
+        f->click(f->w->Command6);
+        QCOMPARE(f->desktop.clipboardWrites().last(), QString::fromUtf8(file));
+        f->click(f->w->Command1);
+        QCOMPARE(f->untimedStatus(), QStringLiteral("0 rows - Status code: 0 (Success)"));
+        f->w->Text2->setFocus();
+        QTest::keyClick(f->w->Text2, Qt::Key_Delete);
+        QVERIFY(f->w->queryText().isEmpty() && !f->w->Text2->isReadOnly());
+        f->run(f->w->Command1, QStringLiteral("SELECT count(*), sum(x LIKE '% \u00E9') FROM b"));
+        QCOMPARE(f->rows(), QStringList{QStringLiteral("%1|%1").arg(rows)});
     }
 
     // The file holds the window's lines with CR LF and one more CR LF, and loads back.

@@ -114,6 +114,8 @@ private slots:
         QTest::newRow("query script") << false << script << QueryCancelled;
         QTest::newRow("exec script") << true << script << QStringLiteral(" 0 rows - Status code: 9 (User cancelled)");
         QTest::newRow("exec rows") << true << numbers(100000000) << QStringLiteral(" rows - Status code: 4 (OK)");
+        // Too big for the editor; Stop in its last statement leaves the database as it was.
+        QTest::newRow("query big transaction") << false << "BEGIN;\r\n" + script + count + ";\r\nCOMMIT;" << QueryCancelled;
     }
     void stop()
     {
@@ -131,7 +133,9 @@ private slots:
             f->click(f->w->Command14);
         });
         f->desktop.queueAnswer(MessageAnswer::No);
-        f->run(exec ? f->w->Command12 : f->w->Command1, sql);
+        f->desktop.setClipboardContents(sql);
+        f->click(f->w->Command4);
+        f->click(exec ? f->w->Command12 : f->w->Command1);
         QVERIFY(running);
         QCOMPARE(statusAfterNestedClicks, statusDuringRun);
         QCOMPARE(f->w->queryText(), sql);
@@ -147,6 +151,9 @@ private slots:
         if (sql.startsWith(QStringLiteral("CREATE"))) { // only part of the script ran
             f->run(f->w->Command1, QStringLiteral("SELECT count(*) < 20000 FROM m"));
             QCOMPARE(f->rows(), QStringList{"1"});
+        } else if (sql.startsWith(QStringLiteral("BEGIN"))) { // none of it
+            f->run(f->w->Command1, QStringLiteral("SELECT count(*) FROM sqlite_master UNION ALL SELECT * FROM pragma_integrity_check"));
+            QCOMPARE(f->rows(), (QStringList{"0", "ok"}));
         }
         for (QPushButton *button : {f->w->Command1, f->w->Command12}) {
             f->run(button, QStringLiteral("SELECT 42"));
