@@ -74,12 +74,12 @@ constexpr Buddy Buddies[] = {
     {"Label2", "Text2"},
 };
 
+// The status bar has none: its name is then its message, which screen readers follow as it changes.
 constexpr AccessibleName AccessibleNames[] = {
     {"Text1", "Database file"},
     {"Command3", "Browse for a database file"},
     {"Text2", "SQL query"},
     {"lvResults", "Query results"},
-    {"SB1", "Status"},
 };
 
 } // namespace
