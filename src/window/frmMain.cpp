@@ -25,6 +25,7 @@
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace kest {
 
@@ -62,6 +63,13 @@ frmMain::frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
     new QueryWindowKeys(Text2, desktop_); // owned by Text2, whose key presses it watches
     new ResultsCopy(lvResults, *results_, desktop_); // owned by the list
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+    frameCheck_ = new QTimer(this);
+    frameCheck_->setSingleShot(true);
+    frameCheck_->setInterval(100);
+    connect(frameCheck_, &QTimer::timeout, this, [this] {
+        if (frameGeometry().size() != ruledOuterSize_)
+            Form_Resize();
+    });
     wireQueryCommands();
     wireFileCommands();
 }
@@ -217,6 +225,7 @@ void frmMain::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     Form_Resize();
     placeStatusBar();
+    frameCheck_->start();
 }
 
 void frmMain::moveEvent(QMoveEvent *event)
@@ -224,9 +233,12 @@ void frmMain::moveEvent(QMoveEvent *event)
     QWidget::moveEvent(event);
     // A window manager frames the window only after its first resize, when it is shown, and
     // tells the program by moving it; a new frame (another decoration) comes the same way. The
-    // outer size the rule works from is known only then.
+    // outer size the rule works from is known only then. A frame that changes with the window's
+    // state (a maximised window loses its borders) is announced to Qt without any event of its
+    // own, often just after the move or resize, so the rule looks again once they have settled.
     if (frameGeometry().size() != ruledOuterSize_)
         Form_Resize();
+    frameCheck_->start();
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -241,19 +241,20 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         return next(i for i in ids if session.run("xdotool", "getwindowname", i).startswith("Kestrune Tolvane"))
 
     def list_follows(what, timeout=STEP_TIMEOUT):
-        """The list keeps the window's outer size less its margins, and ends above the status bar."""
+        """The list keeps the window's outer size less its margins; returns whether it lies inside
+        the window and above the status bar, its scroll bar and last rows in view."""
         def seen():
             left, right, top, bottom = (int(v) for v in re.findall(r"\d+", session.run(
                 "xprop", "-id", xid, "_NET_FRAME_EXTENTS").split("=")[1]))
-            _, _, width, height = extents(program.window)
+            window_x, _, width, height = extents(program.window)
             expected = (width + left + right - pixels(400), height + top + bottom - pixels(3400))
-            _, list_top, *shown = extents(program.list)
-            _, bar_top, _, _ = extents(program.status_bar)
-            return tuple(shown), expected, list_top + shown[1] <= bar_top
-        shown, expected, clear = wait_for(f"the list to follow {what}", seen, timeout, 0.25,
-                                          lambda s: all(abs(a - b) <= 2 for a, b in zip(s[0], s[1])))
-        log(f"  {what}: list {shown}, the rule gives {expected}, above the status bar: {clear}")
-        return clear
+            list_x, list_y, *shown = extents(program.list)
+            inside = list_x + shown[0] <= window_x + width and list_y + shown[1] <= extents(program.status_bar)[1]
+            return tuple(shown), expected, inside
+        shown, expected, inside = wait_for(f"the list to follow {what}", seen, timeout, 0.25,
+                                           lambda s: all(abs(a - b) <= 2 for a, b in zip(s[0], s[1])))
+        log(f"  {what}: list {shown}, the rule gives {expected}, inside the window above the status bar: {inside}")
+        return inside
 
     def x_window():
         return x.create_resource_object("window", int(xid))
@@ -301,7 +302,7 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
 
     with step("first_display"):
         # The resize rule applied to the window's real outer size, the window manager's frame included.
-        check(list_follows("the first display"), "the list covers the status bar")
+        check(list_follows("the first display"), "the list reaches beyond the window or over the status bar")
 
     with step("installed"):
         entry = os.path.join(prefix, "share", "applications", "kestrune-demo.desktop")
@@ -357,18 +358,19 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         maximised(True)
         list_follows("the maximised window")
         maximised(False)
-        check(list_follows("the restored window"), "the list covers the status bar after the restore")
-        status = program.status()
-        left, top, width, height = extents(program.status_bar)
-        wx, wy, _, _ = extents(program.window)
-        seen = session.run("sh", "-c", f"import -window {xid} -crop {width}x{height}+{left - wx}+{top - wy} png:- | "
-                           "convert png:- -colorspace Gray -resize 400% -bordercolor white -border 20 png:- | "
-                           "tesseract stdin stdout --psm 7").split()
-        words = [w for w in ("rows", "Status", "code:", "query", "took:") if w in seen]
+        check(list_follows("the restored window"), "after the restore the list reaches beyond the window")
+        def shown_status():
+            left, top, width, height = extents(program.status_bar)
+            wx, wy, _, _ = extents(program.window)
+            return session.run("sh", "-c", f"import -window {xid} -crop {width}x{height}+{left - wx}+{top - wy} png:- "
+                               "| convert png:- -colorspace Gray -resize 400% -bordercolor white -border 20 png:- | "
+                               "tesseract stdin stdout --psm 7").split()
+        words = ("rows", "Status", "code:", "query", "took:")
+        seen = wait_for(f"the status line {program.status()!r} on the screen", shown_status, 20, 0.5,
+                        lambda seen: sum(w in seen for w in words) >= 3)
         log(f"  the screen shows the status line as {' '.join(seen)!r}")
-        check(len(words) >= 3, f"the status line reads {seen} on the screen, the program says {status!r}")
         session.run("xdotool", "windowsize", xid, "600", "380")
-        list_follows("the window shrunk in one step")
+        check(list_follows("the window shrunk in one step"), "the list reaches beyond the shrunk window")
 
     with step("exec_csv"):
         program.set_query(CROSS_JOIN)
