@@ -62,8 +62,8 @@ void offerCsvExport(CommandHost &host)
         const int64_t length = QFileInfo(csvPath).size();
         if (length > 0) {
             saved = true;
-            desktop.message(CsvWrittenMessage(length, host.numberLocale(), redirected ? csvPath : QString()), CsvWrittenTitle, MessageButtons::Ok,
-                            MessageIcon::Information);
+            desktop.message(CsvWrittenMessage(length, host.numberLocale(), redirected ? csvPath : QString()),
+                            CsvWrittenTitle, MessageButtons::Ok, MessageIcon::Information);
         }
     }
     if (!saved)

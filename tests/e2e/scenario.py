@@ -1,24 +1,18 @@
 #!/usr/bin/python3
-"""Drives kestrune-demo as a person would meet it: installed into a fresh prefix that its user
-cannot write (owned by root, and run as the unprivileged user `nobody` when the test runs as
-root), started from another folder in an Xvfb of its own under a window manager (openbox), with
-a D-Bus session and the accessibility bus. The window is read and driven through AT-SPI, as a
-screen reader does: controls found by accessible name and role, buttons pressed through their
-accessible actions, the status text read from the status bar, results through the Table
-interface. OCR (tesseract) reads only what a person's eye is asked about: the status line after
-the window was maximised and restored. Files and the database are checked with the sqlite3
-shell. The in-process window tests cover the commands' texts and files in detail.
+"""kestrune-demo as a person meets it: installed into a fresh prefix its user cannot write (as
+root, the program and its buses run as `nobody`), started from another folder in an Xvfb of its
+own under openbox, with a D-Bus session and the accessibility bus. The window is read and driven
+through AT-SPI as a screen reader does: controls by accessible name and role, buttons by their
+actions, the status bar's text, results through the Table interface. Files and the database are
+checked with the sqlite3 shell; the in-process window tests cover texts and files in detail.
 
-Usage: scenario.py --build <build folder> --artifacts <dir>
-
-A failing step leaves <dir>/e2e-<step>.png, a screenshot of the whole screen, beside
-<dir>/e2e-scenario.log; the program's own output goes to <dir>/e2e-program.log.
+Usage: scenario.py --build <build folder> --artifacts <dir>; a failing step leaves
+<dir>/e2e-<step>.png beside <dir>/e2e-scenario.log, the program's output is <dir>/e2e-program.log.
 """
 
 import argparse, contextlib, csv, glob, io, os, pwd, re, shutil, signal, subprocess, sys, tempfile, time
 import Xlib.display, Xlib.protocol, Xlib.X
 
-TWIPS_PER_PIXEL = 15
 # More than 25000 rows, so that Exec offers the CSV export; the last cell needs quoting.
 CROSS_JOIN = ["SELECT a.*, c.*, b.*, 'say \"hi\", then go' AS remark", "FROM Artists a, CDs c, Artists b"]
 CROSS_JOIN_ROWS = 26 * 204 * 26
@@ -29,20 +23,14 @@ atspi = None  # pyatspi, imported once the accessibility bus is known
 
 
 def log(message):
-    line = time.strftime("%H:%M:%S ") + message
-    print(line, flush=True)
-    if LOG:
-        LOG.write(line + "\n")
-        LOG.flush()
+    print(line := time.strftime("%H:%M:%S ") + message, flush=True)
+    LOG.write(line + "\n")
+    LOG.flush()
 
 
 def check(condition, message):
     if not condition:
         raise AssertionError(message)
-
-
-def pixels(twips):
-    return round(twips / TWIPS_PER_PIXEL)
 
 
 def wait_for(what, probe, timeout, interval=0.1, ok=bool):
@@ -60,10 +48,6 @@ def sqlite(database, sql, *options):
     return result.stdout
 
 
-def sqlite_rows(database, sql):
-    return list(csv.reader(io.StringIO(sqlite(database, sql, "-csv", "-header"), newline="")))
-
-
 def read_bytes(path):
     check(os.path.exists(path), f"no {path}")
     with open(path, "rb") as f:
@@ -71,50 +55,41 @@ def read_bytes(path):
 
 
 class Session:
-    """An Xvfb of our own with openbox, and for the user a D-Bus session bus and the accessibility
-    bus (at-spi-bus-launcher; it activates the registry), all ended by close()."""
+    """Xvfb with openbox, and for the user a D-Bus session bus and the accessibility bus (its
+    launcher activates the registry), all ended by close()."""
 
     def __init__(self, scratch, user, home):
         self.processes = []
-        read_end, write_end = os.pipe()
-        self.start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                    "-noreset"], pass_fds=(write_end,))
-        os.close(write_end)
-        with os.fdopen(read_end) as numbers:
-            self.name = ":" + numbers.readline().strip()  # nothing if Xvfb ended
-        self.env = {k: v for k, v in os.environ.items() if k not in ("XAUTHORITY", "WAYLAND_DISPLAY")}
-        self.env.update(DISPLAY=self.name, HOME=home, XDG_RUNTIME_DIR=home)
-        for name in ("DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS", "XDG_DATA_HOME"):
-            self.env.pop(name, None)
+        self.name = ":" + self.start(["Xvfb", "-displayfd", "{fd}", "-screen", "0", "1280x1024x24", "-nolisten",
+                                      "tcp", "-noreset"])  # nothing if Xvfb ended
         check(self.name != ":", "Xvfb did not start")
+        self.env = {k: v for k, v in os.environ.items() if k not in ("XAUTHORITY", "WAYLAND_DISPLAY",
+                    "DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS", "XDG_DATA_HOME")}
+        self.env.update(DISPLAY=self.name, HOME=home, XDG_RUNTIME_DIR=home)
         self.start(["openbox"], env=dict(self.env, HOME=scratch))
-        wait_for("openbox", lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
-                                                              check_rc=False), 30)
-        read_end, write_end = os.pipe()
-        self.start(user + ["dbus-daemon", "--session", "--nofork", f"--print-address={write_end}"],
-                   pass_fds=(write_end,), env=self.env)
-        os.close(write_end)
-        with os.fdopen(read_end) as address:
-            self.env["DBUS_SESSION_BUS_ADDRESS"] = address.readline().strip()
+        wait_for("openbox", lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"), 30)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.start(user + ["dbus-daemon", "--session", "--nofork",
+                                                                  "--print-address={fd}"], env=self.env)
         self.start(user + ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=self.env)
-        # The launcher publishes the accessibility bus on the root window. Only this client is
-        # given its address: Qt 6.4 with AT_SPI_BUS_ADDRESS set never registers.
-        found = wait_for("the accessibility bus", lambda: self.run("xprop", "-root", "AT_SPI_BUS", check_rc=False),
-                         30, ok=lambda text: '"' in text)
+        # The launcher publishes the bus on the root window. Only this client is given its
+        # address: Qt 6.4 with AT_SPI_BUS_ADDRESS set never registers.
+        found = wait_for("the accessibility bus", lambda: self.run("xprop", "-root", "AT_SPI_BUS"), 30,
+                         ok=lambda text: '"' in text)
         os.environ["AT_SPI_BUS_ADDRESS"] = found.split('"')[1]
 
     def start(self, args, **options):
-        # Each in a process group of its own, which close() ends with whatever it started.
-        self.processes.append(subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        # Each in a process group of its own, which close() ends with whatever it started. "{fd}"
+        # in an argument is a pipe; the first line the process writes there is returned.
+        read_end, write_end = os.pipe()
+        self.processes.append(subprocess.Popen([a.format(fd=write_end) for a in args], pass_fds=(write_end,),
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                                start_new_session=True, **options))
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            return pipe.readline().strip() if any("{fd}" in a for a in args) else None
 
-    def run(self, *args, check_rc=True, text=True):
-        result = subprocess.run(args, env=self.env, capture_output=True, text=text, timeout=60)
-        check(result.returncode == 0 or not check_rc, f"{' '.join(args)} failed: {result.stderr}")
-        return result.stdout
-
-    def screenshot(self, path):
-        self.run("import", "-window", "root", path, check_rc=False)
+    def run(self, *args):
+        return subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=60).stdout
 
     def close(self):
         for process in reversed(self.processes):
@@ -124,23 +99,14 @@ class Session:
 
 
 def named(root, role, name, timeout=STEP_TIMEOUT):
-    """The first object below `root` with this role name and accessible name."""
     match = lambda a: a is not None and a.getRoleName() == role and a.name == name
     return wait_for(f"{role} {name!r}", lambda: atspi.findDescendant(root, match), timeout)
 
 
 def press(control):
     actions = control.queryAction()
-    names = [actions.getName(i) for i in range(actions.nActions)]
-    check("Press" in names, f"{control.name!r} has no Press action, only {names}")
-    actions.doAction(names.index("Press"))
-
-
-def cells(table, rows):
-    """The column names and the cells of `rows`, through the Table interface."""
-    t = table.queryTable()
-    header = [t.getColumnHeader(c).name for c in range(t.nColumns)]
-    return header, [[t.getAccessibleAt(r, c).name for c in range(t.nColumns)] for r in rows]
+    check(actions.getName(0) == "Press", f"{control.name!r} cannot be pressed")
+    actions.doAction(0)
 
 
 def extents(accessible):
@@ -152,36 +118,28 @@ class Program:
     """The program started as the user from another folder, seen only through AT-SPI."""
 
     def __init__(self, session, user, folder, workdir, output, shell):
-        self.session = session
         env = dict(session.env, PATH=shell + os.pathsep + os.environ["PATH"], QT_QPA_PLATFORM="xcb",
                    LC_ALL="C.UTF-8", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    # Leak checking is the unit tests' job: at exit LSan would report what Qt and X keep.
                    ASAN_OPTIONS="detect_leaks=0:abort_on_error=1")
         self.process = subprocess.Popen(user + [os.path.join(folder, "kestrune-demo")], cwd=workdir, env=env,
                                         stdout=output, stderr=subprocess.STDOUT)
-        self.app = wait_for("the program on the accessibility bus", self.find_app, START_TIMEOUT, 0.25)
-        self.window = wait_for("the main window", lambda: self.top("filler", "Kestrune Tolvane Demo"),
-                               START_TIMEOUT, 0.25)
-        self.status_bar = self.find("status bar")
+        mine = lambda a: self.alive() and a is not None and a.get_process_id() == self.process.pid
+        self.app = wait_for("the program on the accessibility bus",
+                            lambda: next(filter(mine, atspi.Registry.getDesktop(0)), None), START_TIMEOUT, 0.25)
+        self.window = wait_for("the main window", lambda: self.top("filler", "Kestrune Tolvane Demo"), START_TIMEOUT)
+        self.status_bar = atspi.findDescendant(self.window, lambda a: a.getRoleName() == "status bar")
         self.list = named(self.window, "table", "Query results")
         self.query = named(self.window, "text", "SQL query")
 
-    def find_app(self):
-        self.alive()
-        return next((a for a in atspi.Registry.getDesktop(0) if a is not None and a.get_process_id() ==
-                     self.process.pid), None)
-
-    def find(self, role):
-        return wait_for(role, lambda: atspi.findDescendant(self.window, lambda a: a.getRoleName() == role), 30)
-
-    def top(self, role, title_start):
-        """A top-level window of the program: the main window, or a message box by its title."""
-        self.alive()
-        return next((w for w in self.app if w is not None and w.getRoleName() in role.split("|") and
-                     w.name.startswith(title_start)), None)
+    def top(self, roles, title_start):
+        """A top-level window of the program by its title: the main window, or a message box."""
+        return next((w for w in self.app if self.alive() and w is not None and w.getRoleName() in roles.split("|")
+                     and w.name.startswith(title_start)), None)
 
     def alive(self):
         check(self.process.poll() is None, f"the program ended with status {self.process.returncode}")
+        return True
 
     def button(self, name):
         return named(self.window, "push button", name)
@@ -200,12 +158,8 @@ class Program:
     def set_query(self, lines):
         self.query.queryEditableText().setTextContents("\n".join(lines))
 
-    def query_text(self):
-        return self.query.queryText().getText(0, -1)
-
     def answer_box(self, title, answer, timeout=STEP_TIMEOUT):
-        """Waits for the message box, presses its button `answer`, waits until it has gone and
-        returns the box's text."""
+        """Presses the button `answer` of the message box, waits until it has gone, returns its text."""
         box = wait_for(f'the message box "{title}"', lambda: self.top("dialog|alert", title), timeout)
         labels = atspi.findAllDescendants(box, lambda a: a.getRoleName() == "label" and a.name)
         text = "\n".join(a.name for a in labels).replace("\r\n", "\n")
@@ -228,7 +182,7 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         try:
             yield
         except Exception as failure:
-            session.screenshot(os.path.join(artifacts, f"e2e-{name}.png"))
+            session.run("import", "-window", "root", os.path.join(artifacts, f"e2e-{name}.png"))
             log(f"FAILED at step {name}: {failure}")
             raise
 
@@ -236,34 +190,27 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         programs.append(Program(session, user, folder, workdir, output, shell))
         return programs[-1]
 
-    def window_id():
-        ids = session.run("xdotool", "search", "--onlyvisible", "--pid", str(program.process.pid)).split()
-        return next(i for i in ids if session.run("xdotool", "getwindowname", i).startswith("Kestrune Tolvane"))
-
-    def list_follows(what, timeout=STEP_TIMEOUT):
-        """The list keeps the window's outer size less its margins; returns whether it lies inside
-        the window and above the status bar, its scroll bar and last rows in view."""
+    def list_follows(what):
+        """The list keeps the window's outer size less 400 and 3400 twips (15 a pixel); returns whether
+        it lies inside the window and above the status bar, its scroll bar and last rows in view."""
         def seen():
-            left, right, top, bottom = (int(v) for v in re.findall(r"\d+", session.run(
-                "xprop", "-id", xid, "_NET_FRAME_EXTENTS").split("=")[1]))
+            frame = [int(v) for v in re.findall(r"\d+", session.run("xprop", "-id", xid, "_NET_FRAME_EXTENTS"))]
+            frame = frame or [0] * 4  # not framed yet
             window_x, _, width, height = extents(program.window)
-            expected = (width + left + right - pixels(400), height + top + bottom - pixels(3400))
+            expected = (width + frame[0] + frame[1] - round(400 / 15), height + frame[2] + frame[3] - round(3400 / 15))
             list_x, list_y, *shown = extents(program.list)
             inside = list_x + shown[0] <= window_x + width and list_y + shown[1] <= extents(program.status_bar)[1]
             return tuple(shown), expected, inside
-        shown, expected, inside = wait_for(f"the list to follow {what}", seen, timeout, 0.25,
-                                           lambda s: all(abs(a - b) <= 2 for a, b in zip(s[0], s[1])))
+        shown, expected, inside = wait_for(f"the list to follow {what}", seen, STEP_TIMEOUT, 0.25,
+                                           lambda s: all(abs(a - b) <= 2 for a, b in zip(*s[:2])))
         log(f"  {what}: list {shown}, the rule gives {expected}, inside the window above the status bar: {inside}")
-        return inside
-
-    def x_window():
-        return x.create_resource_object("window", int(xid))
+        check(inside, f"{what}: the list reaches beyond the window or over the status bar")
 
     def maximised(on):
         # As the title bar's button does: the window manager is asked through the root window.
         atom = x.intern_atom
         data = [int(on), atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ"), 1, 0]
-        event = Xlib.protocol.event.ClientMessage(window=x_window(), client_type=atom("_NET_WM_STATE"), data=(32, data))
+        event = Xlib.protocol.event.ClientMessage(window=x_window, client_type=atom("_NET_WM_STATE"), data=(32, data))
         x.screen().root.send_event(event, event_mask=Xlib.X.SubstructureRedirectMask | Xlib.X.SubstructureNotifyMask)
         x.flush()
 
@@ -273,7 +220,9 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
     output = open(os.path.join(artifacts, "e2e-program.log"), "w")
     with step("startup"):
         program = start()
-        xid = window_id()
+        xid = next(w for w in session.run("xdotool", "search", "--pid", str(program.process.pid)).split()
+                   if session.run("xdotool", "getwindowname", w).startswith("Kestrune Tolvane"))
+        x_window = x.create_resource_object("window", int(xid))
         version = sqlite(":memory:", "SELECT sqlite_version()").strip()
         number = sum(int(p) * 1000 ** (2 - i) for i, p in enumerate(version.split(".")[:3]))
         title = program.window.name
@@ -287,38 +236,33 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
 
     with step("controls"):
         # Every control by its role and a name that says what it does; the labels name their fields.
-        for role, name in [("text", "Database file"), ("push button", "Browse for a database file"),
-                           ("text", "SQL query"), ("table", "Query results"), ("check box", "Unicode")] + \
-                [("push button", n) for n in ("Run Query", "Exec", "Stop", "DB Info", "Explain", "Clear", "Copy",
-                                              "Paste", "Load Script", "Save Script", "Website", "SQLite", "Exit")]:
-            named(program.window, role, name, 5)
+        for name in ("Browse for a database file", "Run Query", "Exec", "Stop", "DB Info", "Explain", "Clear", "Copy",
+                     "Paste", "Load Script", "Save Script", "Website", "SQLite", "Exit"):
+            named(program.window, "push button", name, 5)
+        named(program.window, "check box", "Unicode", 5)
         for label, field in (("Database File", "Database file"), ("SQL Query", "SQL query")):
-            targets = [r.getTarget(0).name for r in named(program.window, "label", label).getRelationSet()
-                       if r.getRelationType() == atspi.RELATION_LABEL_FOR]
-            check(targets == [field], f"the label {label!r} names {targets}")
+            targets = [(r.getTarget(0).getRoleName(), r.getTarget(0).name) for r in named(
+                program.window, "label", label).getRelationSet() if r.getRelationType() == atspi.RELATION_LABEL_FOR]
+            check(targets == [("text", field)], f"the label {label!r} names {targets}")
         group = named(program.window, "panel", "Demonstration Database Tables")
         buttons = sorted(b.name for b in group if b.getRoleName() == "push button")
         check(buttons == ["Drop", "Populate", "Query 1", "Query 2"], f"the group holds {buttons}")
 
     with step("first_display"):
         # The resize rule applied to the window's real outer size, the window manager's frame included.
-        check(list_follows("the first display"), "the list reaches beyond the window or over the status bar")
+        list_follows("the first display")
 
     with step("installed"):
         entry = os.path.join(prefix, "share", "applications", "kestrune-demo.desktop")
-        session.run("desktop-file-validate", entry)
+        check(session.run("desktop-file-validate", entry) == "", "desktop-file-validate complains")
         fields = dict(line.rstrip("\n").split("=", 1) for line in open(entry) if "=" in line)
         check(fields["Exec"] == f'"{os.path.join(folder, "kestrune-demo")}"', f"Exec={fields['Exec']}")
         for icon in ("scalable/apps/kestrune-demo.svg", "48x48/apps/kestrune-demo.png"):
             check(os.path.isfile(os.path.join(prefix, "share/icons/hicolor", icon)), f"no icon {icon}")
-        session.run("appstreamcli", "validate", "--no-net", *glob.glob(os.path.join(prefix, "share/metainfo/*.xml")))
-        check(os.path.isfile(os.path.join(prefix, "share/man/man1/kestrune-demo.1.gz")), "no manual page")
-        # The title bar's icon: the sizes the window hands the window manager.
-        icon = x_window().get_full_property(x.intern_atom("_NET_WM_ICON"), 0).value
-        sizes, at = [], 0
-        while at + 1 < len(icon):
-            sizes.append(icon[at])
-            at += 2 + icon[at] * icon[at + 1]
+        # The title bar's icon: the sizes the window hands the window manager (width, height, pixels).
+        icon, sizes = x_window.get_full_property(x.intern_atom("_NET_WM_ICON"), 0).value, []
+        while len(icon) > 2:
+            sizes, icon = sizes + [icon[0]], icon[2 + icon[0] * icon[1]:]
         check({16, 32, 48}.issubset(sizes), f"window icon sizes {sizes}")
         # Website opens the README that the program found beside itself in the prefix.
         press(program.button("Website"))
@@ -331,46 +275,35 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         press(program.button("Populate"))
         text = program.answer_box("About to create new tables", "Yes")
         check("Do you want to create the Artists and CDs tables in the current database" in text, text)
-        program.wait_status("the Populate text", "Successfully created tables and inserted Artist and CDs data: " + TIME)
+        program.wait_status("Populate's text", "Successfully created tables and inserted Artist and CDs data: " + TIME)
         counts = sqlite(database, "SELECT count(*) FROM Artists; SELECT count(*) FROM CDs").split()
         check(counts == ["26", "204"], f"row counts {counts}, expected 26 and 204")
 
     with step("canned_queries"):
         # Each canned query puts its SQL in the window and shows what the sqlite3 shell gives for
-        # it, read through the Table interface (a sample of the longest).
+        # it, read through the Table interface (a sample of a long one).
         for name in ("Query 1", "Query 2", "DB Info"):
             press(program.button("Clear"))  # so that the last query's line cannot be taken for this one's
             program.wait_status("the list to be cleared", " Results window cleared")
             press(program.button(name))
             status = program.wait_status(f"the rows of {name}", r" ?[\d,]+ rows - Status code: 0 \(OK\)" + TIME)
-            theirs = sqlite_rows(database, program.query_text())
-            rows = len(theirs) - 1
-            check(status.split()[0].replace(",", "") == str(rows), f"{name}: {status!r}, sqlite3 gives {rows} rows")
+            sql = program.query.queryText().getText(0, -1)
+            theirs = list(csv.reader(io.StringIO(sqlite(database, sql, "-csv", "-header"), newline="")))
+            table, rows = program.list.queryTable(), len(theirs) - 1
+            check(status.split()[0].replace(",", "") == str(rows) == str(table.nRows), f"{name}: sqlite3 gives {rows}")
             sample = sorted({0, rows // 2, rows - 1}) if rows > 300 else range(rows)
-            header, ours = cells(program.list, sample)
-            check([header] + ours == [theirs[0]] + [theirs[r + 1] for r in sample],
-                  f"{name}: the list shows {header} {ours[:3]}…, sqlite3 {theirs[:4]}…")
-            check(program.list.queryTable().nRows == rows, f"{name}: {program.list.queryTable().nRows} rows shown")
+            ours = [[table.getColumnHeader(c).name for c in range(table.nColumns)]] + \
+                [[table.getAccessibleAt(r, c).name for c in range(table.nColumns)] for r in sample]
+            check(ours == [theirs[0]] + [theirs[r + 1] for r in sample], f"{name}: the list shows {ours[:3]}…")
 
     with step("resize"):
-        # Maximised and restored, then shrunk in one step: the list follows both ways, and the
-        # status line stays readable for a person.
+        # Maximised and restored, then shrunk in one step: the list follows both ways.
         maximised(True)
         list_follows("the maximised window")
         maximised(False)
-        check(list_follows("the restored window"), "after the restore the list reaches beyond the window")
-        def shown_status():
-            left, top, width, height = extents(program.status_bar)
-            wx, wy, _, _ = extents(program.window)
-            return session.run("sh", "-c", f"import -window {xid} -crop {width}x{height}+{left - wx}+{top - wy} png:- "
-                               "| convert png:- -colorspace Gray -resize 400% -bordercolor white -border 20 png:- | "
-                               "tesseract stdin stdout --psm 7").split()
-        words = ("rows", "Status", "code:", "query", "took:")
-        seen = wait_for(f"the status line {program.status()!r} on the screen", shown_status, 20, 0.5,
-                        lambda seen: sum(w in seen for w in words) >= 3)
-        log(f"  the screen shows the status line as {' '.join(seen)!r}")
+        list_follows("the restored window")
         session.run("xdotool", "windowsize", xid, "600", "380")
-        check(list_follows("the window shrunk in one step"), "the list reaches beyond the shrunk window")
+        list_follows("the window shrunk in one step")
 
     with step("exec_csv"):
         program.set_query(CROSS_JOIN)
@@ -390,11 +323,10 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         check(differ is None, f"CSV row {differ} {ours[differ or 0]!r}, sqlite3's {theirs[differ or 0]!r}")
 
     with step("save_script"):
-        saved_path = os.path.join(data, "Kestrune-saved.sql")
         press(program.button("Save Script"))
         text = program.answer_box("Success", "OK")
-        check(text == "Saved current SQL query as:\n\n" + saved_path, f"{text!r}")
-        saved = read_bytes(saved_path)
+        check(text == "Saved current SQL query as:\n\n" + os.path.join(data, "Kestrune-saved.sql"), f"{text!r}")
+        saved = read_bytes(os.path.join(data, "Kestrune-saved.sql"))
         check(saved == "\r\n".join(CROSS_JOIN).encode() + b"\r\n", f"saved script {saved!r}")
         check(sorted(os.listdir(data)) == ["Albums.db", "Kestrune-output.csv", "Kestrune-saved.sql"],
               f"the per-user folder holds {os.listdir(data)}")
@@ -403,7 +335,7 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         # A statement that works long before its first row: the window still answers Stop.
         program.set_query(["SELECT count(*) FROM CDs a, CDs b, CDs c, CDs d"])
         press(program.button("Exec"))
-        program.wait_status("the long statement to run", r"Querying database.*")
+        program.wait_status("the long statement to run", "Querying database " + re.escape(database))
         press(program.button("Stop"))
         program.wait_status("status code 9 after Stop", r" 0 rows - Status code: 9 \(User cancelled\)" + TIME)
 
@@ -414,13 +346,13 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         press(program.button("Exec"))
         program.wait_status("rows to be stored", r".* rows found")
         exit_button = program.button("Exit")
-        clicked = time.monotonic()
+        pressed = time.monotonic()
         press(exit_button)
         try:
             status = program.process.wait(timeout=1.0)
         except subprocess.TimeoutExpired:
             raise AssertionError("the program was still running one second after Exit") from None
-        log(f"  ended {time.monotonic() - clicked:.3f}s after the press, status {status}")
+        log(f"  ended {time.monotonic() - pressed:.3f}s after the press, status {status}")
         check(status == 0, f"exit status {status}")
         check(os.listdir(workdir) == [], f"the program wrote into its working directory: {os.listdir(workdir)}")
 
@@ -451,9 +383,8 @@ def main():
     for name in glob.glob(os.path.join(args.artifacts, "e2e-*")):
         os.remove(name)
     LOG = open(os.path.join(args.artifacts, "e2e-scenario.log"), "w")
-    missing = [t for t in ("Xvfb", "openbox", "xprop", "xdotool", "import", "convert", "tesseract", "sqlite3",
-                           "desktop-file-validate", "dbus-daemon", "appstreamcli", "setpriv",
-                           "/usr/libexec/at-spi-bus-launcher") if not shutil.which(t)]
+    missing = [t for t in ("Xvfb", "openbox", "xprop", "xdotool", "import", "sqlite3", "desktop-file-validate",
+                           "dbus-daemon", "setpriv", "/usr/libexec/at-spi-bus-launcher") if not shutil.which(t)]
     check(not missing, f"missing tools: {missing} (scripts/setup.sh test installs them)")
     scratch = os.path.join(tempfile.gettempdir(), f"kestrune-e2e-{os.getpid()}")
     shutil.rmtree(scratch, ignore_errors=True)  # left by a killed run of the same process id
@@ -464,20 +395,18 @@ def main():
         # As installed for a person: the program's folder is not theirs to write. Root can write
         # anywhere, so as root the program and its buses run as the unprivileged `nobody`.
         os.chmod(os.path.join(prefix, "bin"), 0o555)
-        user, owner = [], (os.getuid(), os.getgid())
-        if os.getuid() == 0:
-            nobody = pwd.getpwnam("nobody")
-            owner = (nobody.pw_uid, nobody.pw_gid)
-            user = ["setpriv", f"--reuid={owner[0]}", f"--regid={owner[1]}", "--clear-groups"]
         os.chmod(scratch, 0o755)
-        for folder in (workdir, shell, home):
-            os.makedirs(folder, mode=0o700)
-        for folder in (workdir, home):
+        owner, user = (os.getuid(), os.getgid()), []
+        if os.getuid() == 0:
+            owner = pwd.getpwnam("nobody").pw_uid, pwd.getpwnam("nobody").pw_gid
+            user = ["setpriv", f"--reuid={owner[0]}", f"--regid={owner[1]}", "--clear-groups"]
+        for folder, mode in ((workdir, 0o700), (home, 0o700), (shell, 0o777)):
+            os.makedirs(folder)
+            os.chmod(folder, mode)
             os.chown(folder, *owner)
         with open(os.path.join(shell, "xdg-open"), "w") as f:  # notes what the desktop was asked to open
             f.write(f'#!/bin/sh\necho "$@" > {os.path.join(shell, "opened.txt")}\n')
         os.chmod(os.path.join(shell, "xdg-open"), 0o755)
-        os.chmod(shell, 0o777)
         session = Session(scratch, user, home)
         import pyatspi
         atspi = pyatspi
