@@ -11,7 +11,7 @@ if [ "$purpose" != run ]; then
 fi
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils openbox desktop-file-utils)
-  packages+=(python3 tesseract-ocr imagemagick)  # end-to-end test: driver, OCR of the status line, screenshots
+  packages+=(python3 imagemagick)  # end-to-end test: driver, screenshots of a failing step
   # The end-to-end test reads and drives the window through AT-SPI: a D-Bus session, the
   # accessibility bus and its registry, the Python client; python3-xlib asks the window manager
   # to maximise; appstreamcli checks the installed metainfo.
