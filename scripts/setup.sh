@@ -12,6 +12,7 @@ fi
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils openbox desktop-file-utils)
   packages+=(python3 imagemagick)  # end-to-end test: driver, screenshots of a failing step
+  packages+=(tesseract-ocr)  # bench/window_bench.py reads the status line by OCR
   # The end-to-end test reads and drives the window through AT-SPI: a D-Bus session, the
   # accessibility bus and its registry, the Python client; python3-xlib asks the window manager
   # to maximise; appstreamcli checks the installed metainfo.
