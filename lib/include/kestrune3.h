@@ -23,6 +23,28 @@
 **    triggers, and with extension loading off.
 **  - The functions may be called from several threads, but one connection
 **    must be used by one thread at a time.
+**
+** What the library does to the process that loads it:
+**  - Loading it runs none of its code that touches the engine: the host's
+**    SQLite stays exactly as the host configured it. The library never calls
+**    sqlite3_config(), sqlite3_initialize() or the process-wide heap limits
+**    (sqlite3_soft_heap_limit64, sqlite3_hard_heap_limit64); its first open
+**    initialises the engine, as SQLite's own open does when the host has not.
+**    It reads the engine's heap size (sqlite3_memory_used) for the budget.
+**    SQL that the caller runs may still change process-wide settings (PRAGMA
+**    soft_heap_limit, hard_heap_limit): that is the caller's own doing.
+**  - Every engine setting it makes belongs to its own connections: the two
+**    above, a progress handler (which also calls the caller's), and a bound on
+**    the length of a text or blob (SQLITE_LIMIT_LENGTH) set before each query.
+**  - It starts no thread and installs no signal or fork handler. It may be
+**    unloaded once every connection is closed and everything it handed out is
+**    released. Its table of connections and its record of kest_memory_alloc()
+**    are never destroyed, so that the host's threads may use them while the
+**    process exits.
+**  - It reads the environment variable KESTRUNE_MEMORY_LIMIT and, on Linux,
+**    /proc/self/cgroup, the memory cgroup files, /proc/meminfo and
+**    /proc/self/statm (see the memory budget below). It writes to standard
+**    error once, when KESTRUNE_MEMORY_LIMIT cannot be read.
 */
 #ifndef KESTRUNE3_H
 #define KESTRUNE3_H
@@ -244,45 +266,67 @@ KEST_API char *KEST_CALL kest_KestLibTimeStamp(void);
 KEST_API int16_t KEST_CALL kest_MSVCVersion(void);
 
 /*
-** The memory budget. Linux seldom fails an allocation: it kills the process
-** instead. So results are held within a budget that the library decides once,
-** when it is loaded: the room left under the tightest of the process's memory
-** cgroup limit (cgroup v1 or v2), the physical memory, the address-space limit
-** (RLIMIT_AS) and the environment variable KESTRUNE_MEMORY_LIMIT (bytes, or
-** with the suffix K, M or G), less headroom for the rest of the program (an
-** eighth of that room, at least 64 MiB). The engine's own heap is held to the
-** same figure.
-** The table functions count what their results hold against it; a table
-** query that would pass it ends with KEST_NOMEM, "out of memory" and no
-** table. A caller that keeps rows of its own (from the row callback) draws
-** from the same budget, so that the whole process stays within it.
+** The memory budget. Linux seldom fails an allocation: it kills a process
+** instead. So what results hold and what the engine's heap grows to are held
+** within one budget, judged against the room that is really free. The room is
+** measured again whenever results and the engine's heap have grown by 16 MiB
+** since the last measurement, and whenever that is a second old:
+**   - on Linux, the least of what the process's memory cgroups have left below
+**     their limits (cgroup v2 memory.max against memory.current, or the cgroup
+**     v1 memory controller; every ancestor too; file cache that could be
+**     dropped counts as free), the system's available memory (MemAvailable)
+**     and the address space left under RLIMIT_AS, less headroom for the rest
+**     of the process (a sixteenth of the room, from 16 MiB to 512 MiB). Memory
+**     that other processes take shows in these figures;
+**   - KESTRUNE_MEMORY_LIMIT, on every system: a bound of its own on results
+**     and the engine's heap together, a whole number of bytes or of K, M or G
+**     (powers of 1024), read at the first use. 0 is a budget of 0, not "no
+**     limit". Any other text is reported once on standard error and ignored.
+** The engine's heap is what sqlite3_memory_used() reports: the whole
+** process's, a host's own use of SQLite included.
+** A table query that would pass the budget ends with KEST_NOMEM, "out of
+** memory" and no table; an exec call ends the same way after the rows already
+** handed to its callback. Engine work that would pass it (a sort or a
+** temporary table held in memory, a huge text or blob) ends with KEST_NOMEM
+** too: the library looks at the budget every thousand engine steps of its own
+** connections, and lets the engine build no text or blob longer than half of
+** what is left (at least 1 MiB). A caller that keeps rows of its own (from the
+** row callback) draws from the same budget, so that the whole process stays
+** within it.
 */
 
-/* The budget in bytes; INT64_MAX when nothing limits the process. */
+/* What results may hold in all (those held now included), as measured now:
+** the budget less the engine's heap. INT64_MAX when nothing limits the
+** process. */
 KEST_API int64_t KEST_CALL kest_memory_budget(void);
 
 /* Counts `bytes` more as held by the caller: 1 when that fits within the
-** budget, 0 (counting nothing) when it does not. */
+** budget, 0 (counting nothing) when it does not or bytes is negative. */
 KEST_API int32_t KEST_CALL kest_memory_take(int64_t bytes);
 
-/* Gives back bytes counted by kest_memory_take(). */
+/* Gives back bytes counted by kest_memory_take(); 0 or less does nothing.
+** The library keeps one count for its tables and its callers, so it cannot
+** tell whose bytes come back: giving back more than is held gives back what
+** is held (the count never goes below 0), and the budget then lets results
+** hold more than it should. Give back exactly what you took. */
 KEST_API void KEST_CALL kest_memory_give(int64_t bytes);
 
-/* The size in which kest_memory_alloc() hands out memory whose pages are
-** already in place. */
+/* The size in which a caller that keeps many rows best asks kest_memory_alloc()
+** for memory: large enough that few requests are made. */
 #define KEST_MEMORY_CHUNK ((int64_t)4 << 20)
 
 /*
-** Allocates `bytes` for rows that the caller keeps, counted against the budget
-** while they live; NULL when the budget or the system refuses. A request of
-** KEST_MEMORY_CHUNK bytes is served, when one is ready, by memory whose pages a
-** helper thread of the library has touched ahead: the first touch of a page
-** costs a fault, and storing millions of rows is mostly first touches. The
-** caller releases the memory with kest_memory_free(), giving the same size.
+** Allocates `bytes` (rounded up to whole pages) for rows that the caller keeps,
+** counted against the budget while they live; NULL when bytes is 0 or less,
+** or the budget or the system refuses. The caller releases the memory with
+** kest_memory_free().
 */
 KEST_API void *KEST_CALL kest_memory_alloc(int64_t bytes);
 
-/* Releases memory from kest_memory_alloc(). NULL is a harmless no-op. */
+/* Releases memory from kest_memory_alloc(); `bytes` is the size asked for.
+** The library releases what its own record says it handed out at `memory`,
+** whatever `bytes` says; memory it did not hand out, or released already, is
+** left alone. NULL is a harmless no-op. */
 KEST_API void KEST_CALL kest_memory_free(void *memory, int64_t bytes);
 
 /* Releases a text handed out by the library. NULL is a harmless no-op. */

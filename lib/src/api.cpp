@@ -9,12 +9,15 @@
 #include "text.h"
 #include "warm_memory.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -24,14 +27,23 @@ using namespace kest;
 constexpr char kOutOfMemory[] = "out of memory";
 constexpr char kBadHandle[] = "unknown or closed database handle";
 
-// Counts of the last query on each thread, so that threads do not read each other's. In the
-// static thread-local block that the C library keeps for libraries loaded later: dynamically
-// allocated thread-local blocks, together with the library's memory helper thread, crash the
-// sanitizers' leak checker at exit.
-[[gnu::tls_model("initial-exec")]] thread_local int32_t last_query_rows = 0;
-[[gnu::tls_model("initial-exec")]] thread_local int32_t last_exec_rows = 0;
+// Counts of the last query on each thread, so that threads do not read each other's.
+thread_local int32_t last_query_rows = 0;
+thread_local int32_t last_exec_rows = 0;
 
 std::atomic<bool> engine_compiles_utf16{false};
+
+// What kest_memory_alloc handed out, with each size, so that kest_memory_free releases exactly
+// that and leaves alone what it never handed out. Never destroyed: a caller may free at exit.
+struct CallerMemory {
+    std::mutex mutex;
+    std::unordered_map<void *, std::size_t> sizes;
+};
+CallerMemory &caller_memory()
+{
+    static CallerMemory *const record = new CallerMemory;
+    return *record;
+}
 
 int16_t low16(int code)
 {
@@ -44,14 +56,57 @@ void hand_out_error(char **errmsg, const std::string &text)
         *errmsg = text.empty() ? nullptr : text::dup_for_caller(text);
 }
 
+// The hook runs on every connection, with the caller's callback or without: it also holds the
+// engine's memory to the budget. Steps between two calls without a callback of the caller:
+constexpr int32_t OwnSteps = 1000;
+// Engine steps between two looks at the budget (a look costs some tens of nanoseconds).
+constexpr int64_t StepsPerBudgetLook = 1000;
+
 // SQLite calls this from inside a running statement; an exception must not unwind through it.
 int progress_hook(void *arg) noexcept
 {
     try {
-        const kest_progress_callback callback = static_cast<Connection *>(arg)->progress.load();
+        auto &connection = *static_cast<Connection *>(arg);
+        connection.steps_unchecked += connection.steps.load(std::memory_order_relaxed);
+        if (connection.steps_unchecked >= StepsPerBudgetLook) {
+            connection.steps_unchecked = 0;
+            if (!budget::engine_fits()) {
+                connection.over_budget = true;
+                return 1;
+            }
+        }
+        const kest_progress_callback callback = connection.progress.load();
         return callback != nullptr && callback() != 0 ? 1 : 0;
     } catch (...) {
         return 1;
+    }
+}
+
+void set_progress(Connection &connection, int32_t steps, kest_progress_callback callback)
+{
+    connection.progress.store(callback);
+    connection.steps.store(steps);
+    sqlite3_progress_handler(connection.db.get(), steps, progress_hook, &connection);
+}
+
+// Before a run: the engine may build no text or blob longer than the budget allows.
+void bound_engine(Connection &connection)
+{
+    connection.over_budget = false;
+    const int64_t longest = std::min<int64_t>(budget::longest_value(), connection.length_limit);
+    sqlite3_limit(connection.db.get(), SQLITE_LIMIT_LENGTH, static_cast<int>(longest));
+}
+
+// After a run: the engine's work that the budget stopped is out of memory, as a result that
+// passes it is.
+void budget_outcome(Connection &connection, RunOutcome &outcome)
+{
+    sqlite3 *db = connection.db.get();
+    const bool lowered = sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1) < connection.length_limit;
+    if ((outcome.code == SQLITE_INTERRUPT && connection.over_budget) ||
+        (outcome.code == SQLITE_TOOBIG && lowered && (sqlite3_errcode(db) & 0xFF) == SQLITE_TOOBIG)) {
+        outcome.code = SQLITE_NOMEM;
+        outcome.error = kOutOfMemory;
     }
 }
 
@@ -86,7 +141,9 @@ int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **err
             error = connection == nullptr ? kBadHandle : "no place for the result table";
         } else {
             TableBuilder builder;
-            const RunOutcome outcome = run_statements(connection->db.get(), sql, builder, between(*connection));
+            bound_engine(*connection);
+            RunOutcome outcome = run_statements(connection->db.get(), sql, builder, between(*connection));
+            budget_outcome(*connection, outcome);
             code = outcome.code;
             error = outcome.error;
             // An interrupted query returns no data; any other failure keeps the rows so far.
@@ -207,7 +264,9 @@ int16_t exec(int32_t handle, SqlSource sql, kest_row_callback callback, void *us
             error = kBadHandle;
         } else {
             ExecSink sink(callback, user_arg);
-            const RunOutcome outcome = run_statements(connection->db.get(), sql, sink, between(*connection));
+            bound_engine(*connection);
+            RunOutcome outcome = run_statements(connection->db.get(), sql, sink, between(*connection));
+            budget_outcome(*connection, outcome);
             code = outcome.code;
             error = outcome.error;
         }
@@ -243,7 +302,6 @@ KEST_API int16_t KEST_CALL kest_sqlite3_open_v2(const char *path, int32_t *handl
     *handle = 0;
     if (path == nullptr)
         return SQLITE_MISUSE;
-    warm::prepare(); // a query is coming: its memory starts to get ready
     try {
         // One connection serves one thread at a time, so the engine's lock around every call on
         // it would only cost time (a quarter of a large query's), unless the caller asks for it.
@@ -256,10 +314,16 @@ KEST_API int16_t KEST_CALL kest_sqlite3_open_v2(const char *path, int32_t *handl
             return low16(rc & 0xFF);
         if (!db)
             return SQLITE_NOMEM;
-        // A database file must not run unsafe functions through its own schema.
-        sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-        sqlite3_db_config(db.get(), SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+        // A database file must not run unsafe functions through its own schema, nor load code:
+        // a connection that cannot promise both is not handed out.
+        int trusted = 1, extensions = 1;
+        if (sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &trusted) != SQLITE_OK || trusted != 0 ||
+            sqlite3_db_config(db.get(), SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, &extensions) != SQLITE_OK ||
+            extensions != 0)
+            return SQLITE_ERROR;
         auto connection = std::make_shared<Connection>(std::move(db));
+        connection->length_limit = sqlite3_limit(connection->db.get(), SQLITE_LIMIT_LENGTH, -1);
+        set_progress(*connection, OwnSteps, nullptr);
         *handle = register_connection(std::move(connection));
         return SQLITE_OK;
     } catch (...) {
@@ -290,13 +354,10 @@ KEST_API int16_t KEST_CALL kest_sqlite_progress_handler(int32_t handle, int32_t 
         const auto connection = find_connection(handle);
         if (connection == nullptr)
             return SQLITE_MISUSE;
-        if (callback == nullptr || steps < 1) {
-            connection->progress.store(nullptr);
-            sqlite3_progress_handler(connection->db.get(), 0, nullptr, nullptr);
-        } else {
-            connection->progress.store(callback);
-            sqlite3_progress_handler(connection->db.get(), steps, progress_hook, connection.get());
-        }
+        if (callback == nullptr || steps < 1)
+            set_progress(*connection, OwnSteps, nullptr);
+        else
+            set_progress(*connection, steps, callback);
         return SQLITE_OK;
     } catch (...) {
         return SQLITE_MISUSE;
@@ -431,19 +492,36 @@ KEST_API void KEST_CALL kest_memory_give(int64_t bytes)
 
 KEST_API void *KEST_CALL kest_memory_alloc(int64_t bytes)
 {
-    if (bytes <= 0)
+    if (bytes <= 0 || static_cast<uint64_t>(bytes) > std::numeric_limits<std::size_t>::max() / 2)
         return nullptr;
+    void *memory = nullptr;
     try {
-        return warm::allocate(static_cast<std::size_t>(bytes));
+        memory = warm::allocate(static_cast<std::size_t>(bytes));
+        CallerMemory &record = caller_memory();
+        const std::lock_guard lock(record.mutex);
+        record.sizes.emplace(memory, static_cast<std::size_t>(bytes));
+        return memory;
     } catch (...) {
+        warm::release(memory, static_cast<std::size_t>(bytes));
         return nullptr;
     }
 }
 
-KEST_API void KEST_CALL kest_memory_free(void *memory, int64_t bytes)
+KEST_API void KEST_CALL kest_memory_free(void *memory, int64_t /*bytes: the library's record holds the size*/)
 {
-    if (bytes > 0)
-        warm::release(memory, static_cast<std::size_t>(bytes));
+    if (memory == nullptr)
+        return;
+    std::size_t size = 0;
+    {
+        CallerMemory &record = caller_memory();
+        const std::lock_guard lock(record.mutex);
+        const auto it = record.sizes.find(memory);
+        if (it == record.sizes.end())
+            return; // not handed out by kest_memory_alloc, or already freed
+        size = it->second;
+        record.sizes.erase(it);
+    }
+    warm::release(memory, size);
 }
 
 KEST_API void KEST_CALL kest_free_text(char *text)

@@ -13,10 +13,12 @@ struct Registry {
     int32_t last = 0;
 };
 
+// Never destroyed: a thread of the host may still close or use a connection while the
+// process exits.
 Registry &registry()
 {
-    static Registry instance;
-    return instance;
+    static Registry *const instance = new Registry;
+    return *instance;
 }
 
 } // namespace

@@ -22,6 +22,13 @@ struct Connection {
     DbPtr db;
     // Written by kest_sqlite_progress_handler, read by the engine's progress hook.
     std::atomic<kest_progress_callback> progress{nullptr};
+    // Engine steps between two calls of the hook, and since it last asked the memory budget.
+    std::atomic<int32_t> steps{0};
+    int64_t steps_unchecked = 0;
+    // The hook ended the statement because the engine's memory passed the budget.
+    bool over_budget = false;
+    // The engine's own bound on a text or blob, which a run lowers to what the budget allows.
+    int length_limit = 0;
 };
 
 // Adds a connection; returns its new handle (never 0).

@@ -1,157 +1,143 @@
 #include "memory_budget.h"
 
-#include <sqlite3.h>
+#include "room.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <limits>
+#include <mutex>
 #include <new>
-#include <string>
 
 namespace kest::budget {
 namespace {
 
-constexpr int64_t Unlimited = std::numeric_limits<int64_t>::max();
+using room::Unlimited;
 constexpr int64_t MiB = int64_t{1} << 20;
-// What the window and the engine need beyond the results: at least this, or an eighth.
-constexpr int64_t LeastHeadroom = 64 * MiB;
+// The room is measured again after results and the engine grow by this much (a 2.5 GB result:
+// 160 measurements of some microseconds each), and whenever the last figure is a second old.
+constexpr int64_t GrowthStep = 16 * MiB;
+constexpr auto MeasureAge = std::chrono::seconds(1);
+// What the window, the engine's fixed needs and other processes' growth between two
+// measurements take beyond the budget: a sixteenth of the room, within these bounds.
+constexpr int64_t LeastHeadroom = 16 * MiB;
+constexpr int64_t MostHeadroom = 512 * MiB;
+// The engine may always build a value this long: small statements run in small rooms.
+constexpr int64_t LeastValueLimit = MiB;
 
-// "123", "512M", "2G" (powers of 1024); Unlimited for "max", garbage or nothing.
-int64_t parse_bytes(const std::string &text)
+int64_t add(int64_t a, int64_t b)
 {
-    char *end = nullptr;
-    const unsigned long long n = std::strtoull(text.c_str(), &end, 10);
-    if (end == text.c_str())
-        return Unlimited;
-    int shift = 0;
-    switch (std::toupper(static_cast<unsigned char>(*end))) {
-    case 'K': shift = 10; break;
-    case 'M': shift = 20; break;
-    case 'G': shift = 30; break;
-    default: break;
-    }
-    if (n > static_cast<unsigned long long>(Unlimited >> shift))
-        return Unlimited;
-    return static_cast<int64_t>(n) << shift;
+    return a > Unlimited - b ? Unlimited : a + b;
 }
 
-int64_t read_limit_file(const std::string &path)
+// KESTRUNE_MEMORY_LIMIT bounds what results and the engine's heap hold together. Read once; a
+// value that is not a size is reported once and ignored.
+int64_t env_limit()
 {
-    std::ifstream in(path);
-    std::string text;
-    return in >> text ? parse_bytes(text) : Unlimited;
-}
-
-// The tightest memory limit of the cgroups the process is in: cgroup v2 (every ancestor's
-// memory.max) and cgroup v1 (the memory controller's limit_in_bytes).
-int64_t cgroup_limit()
-{
-    int64_t limit = Unlimited;
-    std::ifstream in("/proc/self/cgroup");
-    for (std::string line; std::getline(in, line);) {
-        const auto first = line.find(':');
-        const auto second = line.find(':', first + 1);
-        if (first == std::string::npos || second == std::string::npos)
-            continue;
-        const std::string controllers = line.substr(first + 1, second - first - 1);
-        std::string mount, file;
-        if (controllers.empty()) {
-            mount = "/sys/fs/cgroup";
-            file = "/memory.max";
-        } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
-            mount = "/sys/fs/cgroup/memory";
-            file = "/memory.limit_in_bytes";
-        } else {
-            continue;
-        }
-        // A cgroup's ancestors limit it too.
-        for (std::string path = line.substr(second + 1);; path.resize(path.rfind('/'))) {
-            limit = std::min(limit, read_limit_file(mount + (path == "/" ? "" : path) + file));
-            if (path.empty() || path == "/")
-                break;
-        }
-    }
+    static const int64_t limit = [] {
+        const char *set = std::getenv("KESTRUNE_MEMORY_LIMIT");
+        if (set == nullptr)
+            return Unlimited;
+        if (const auto bytes = parse_bytes(set))
+            return *bytes;
+        std::fprintf(stderr, "kestrune3: KESTRUNE_MEMORY_LIMIT=\"%s\" is not a size such as 512M; ignored\n", set);
+        return Unlimited;
+    }();
     return limit;
 }
 
-struct Usage {
-    int64_t address_space = 0; // what RLIMIT_AS counts
-    int64_t resident = 0;      // what the cgroup and the physical memory hold of the process
-};
-
-Usage usage()
+// The engine's heap (the whole process's, a host's own use of SQLite included; 0 when the host
+// switched SQLite's memory statistics off, and then the measured room alone shows its growth).
+int64_t engine_heap()
 {
-    Usage u;
-    std::ifstream in("/proc/self/statm");
-    int64_t size = 0, resident = 0;
-    if (in >> size >> resident) {
-        const int64_t page = sysconf(_SC_PAGESIZE);
-        u.address_space = size * page;
-        u.resident = resident * page;
-    }
-    return u;
+    return std::max<int64_t>(sqlite3_memory_used(), 0);
 }
 
-int64_t decide() noexcept
+std::atomic<int64_t> held{0};
+std::atomic<int64_t> ceiling{Unlimited};  // for held + engine_heap()
+std::atomic<int64_t> next_measure{-1};    // the use at which the room is measured again
+std::atomic<int64_t> measured_at{0};      // steady clock, in its ticks
+std::mutex measuring;
+
+int64_t ticks_now()
 {
-    try {
-        const Usage used = usage();
-        int64_t room = Unlimited;
-        const auto fit = [&room](int64_t limit, int64_t in_use) {
-            if (limit != Unlimited)
-                room = std::min(room, std::max<int64_t>(limit - in_use, 0));
-        };
-        fit(cgroup_limit(), used.resident);
-        const long pages = sysconf(_SC_PHYS_PAGES);
-        if (pages > 0)
-            fit(static_cast<int64_t>(pages) * sysconf(_SC_PAGESIZE), used.resident);
-        rlimit as{};
-        if (getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY &&
-            as.rlim_cur < static_cast<rlim_t>(Unlimited))
-            fit(static_cast<int64_t>(as.rlim_cur), used.address_space);
-        if (const char *set = std::getenv("KESTRUNE_MEMORY_LIMIT"); set != nullptr)
-            fit(parse_bytes(set), used.resident);
-        if (room == Unlimited)
-            return Unlimited;
-        const int64_t decided = std::max<int64_t>(room - std::max(LeastHeadroom, room / 8), 0);
-        // The engine's own memory (sorts, temporary tables, an in-memory database) stays
-        // within the same figure.
-        sqlite3_hard_heap_limit64(decided);
-        return decided;
-    } catch (...) {
-        return Unlimited;
-    }
+    return std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
-std::atomic<int64_t> held_bytes{0};
+void measure() noexcept
+{
+    const std::lock_guard lock(measuring);
+    const int64_t free = room::free_bytes();
+    const int64_t used = held.load() + engine_heap();
+    int64_t limit = env_limit();
+    if (free != Unlimited) {
+        const int64_t total = add(used, free);
+        const int64_t headroom = std::clamp(total / 16, LeastHeadroom, MostHeadroom);
+        limit = std::min(limit, std::max<int64_t>(total - headroom, 0));
+    }
+    ceiling.store(limit);
+    next_measure.store(add(used, GrowthStep));
+    measured_at.store(ticks_now());
+}
+
+// Measures again when `use` passes the next step or the ceiling, or the figure is old.
+void measure_if_due(int64_t use)
+{
+    const auto age = std::chrono::steady_clock::duration(ticks_now() - measured_at.load());
+    if (use > next_measure.load() || use > ceiling.load() || age > MeasureAge)
+        measure();
+}
 
 } // namespace
+
+std::optional<int64_t> parse_bytes(std::string_view text) noexcept
+{
+    std::size_t digits = 0;
+    int64_t n = 0;
+    for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+        if (n > (Unlimited - 9) / 10)
+            return std::nullopt;
+        n = n * 10 + (text[digits] - '0');
+    }
+    if (digits == 0 || text.size() > digits + 1)
+        return std::nullopt;
+    int shift = 0;
+    if (text.size() == digits + 1) {
+        switch (text.back()) {
+        case 'K': case 'k': shift = 10; break;
+        case 'M': case 'm': shift = 20; break;
+        case 'G': case 'g': shift = 30; break;
+        default: return std::nullopt;
+        }
+    }
+    if (n > (Unlimited >> shift))
+        return std::nullopt;
+    return n << shift;
+}
 
 int64_t bytes() noexcept
 {
-    static const int64_t decided = decide();
-    return decided;
+    const int64_t engine = engine_heap();
+    measure_if_due(held.load() + engine);
+    const int64_t limit = ceiling.load();
+    return limit == Unlimited ? Unlimited : std::max<int64_t>(limit - engine, 0);
 }
-
-namespace {
-// Decided when the library is loaded, that is at the program's start, before results grow.
-[[maybe_unused]] const int64_t decided_at_load = bytes();
-} // namespace
 
 bool take(int64_t n) noexcept
 {
-    const int64_t limit = bytes();
-    int64_t now = held_bytes.load(std::memory_order_relaxed);
+    if (n <= 0)
+        return n == 0;
+    const int64_t engine = engine_heap();
+    int64_t now = held.load();
+    measure_if_due(add(add(now, engine), n));
+    const int64_t limit = ceiling.load();
     do {
-        if (n > limit - now)
+        if (add(add(now, engine), n) > limit)
             return false;
-    } while (!held_bytes.compare_exchange_weak(now, now + n, std::memory_order_relaxed));
+    } while (!held.compare_exchange_weak(now, now + n));
     return true;
 }
 
@@ -163,7 +149,29 @@ void take_or_throw(int64_t n)
 
 void give(int64_t n) noexcept
 {
-    held_bytes.fetch_sub(n, std::memory_order_relaxed);
+    if (n <= 0)
+        return;
+    int64_t now = held.load();
+    while (!held.compare_exchange_weak(now, now - std::min(now, n))) {
+    }
+}
+
+bool engine_fits() noexcept
+{
+    const int64_t use = add(held.load(), engine_heap());
+    measure_if_due(use);
+    return add(held.load(), engine_heap()) <= ceiling.load();
+}
+
+int64_t longest_value() noexcept
+{
+    const int64_t use = add(held.load(), engine_heap());
+    measure_if_due(use);
+    const int64_t limit = ceiling.load();
+    if (limit == Unlimited)
+        return Unlimited;
+    // A value is built once by the engine and then copied at least once more.
+    return std::max((limit - std::min(use, limit)) / 2, LeastValueLimit);
 }
 
 } // namespace kest::budget

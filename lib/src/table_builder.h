@@ -1,7 +1,7 @@
 #pragma once
 // Collects the rows of the table path into one kest_table: the cell texts are copied into
 // large blocks and the table holds one pointer per cell, so a result of millions of cells costs
-// little more than its text. All of it is memory touched ahead and counted against the budget.
+// little more than its text. All of it is counted against the budget.
 
 #include "kestrune3.h"
 #include "statements.h"
@@ -30,8 +30,25 @@ private:
     std::vector<std::pair<void *, std::size_t>> blocks_;
 };
 
+// Move-only: a move hands the blocks and the place to write next to the new owner and leaves
+// the source empty, so a reused source starts a block of its own and never writes into the
+// memory of a table already handed out.
 class TextArena {
 public:
+    TextArena() = default;
+    TextArena(TextArena &&other) noexcept
+        : blocks_(std::move(other.blocks_)), next_(std::exchange(other.next_, nullptr)),
+          left_(std::exchange(other.left_, 0))
+    {
+    }
+    TextArena &operator=(TextArena &&other) noexcept
+    {
+        blocks_ = std::move(other.blocks_);
+        next_ = std::exchange(other.next_, nullptr);
+        left_ = std::exchange(other.left_, 0);
+        return *this;
+    }
+
     // A zero-terminated copy of s that lives as long as the arena.
     const char *copy(std::string_view s);
 

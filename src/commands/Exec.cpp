@@ -126,6 +126,9 @@ void Command12_Click(CommandHost &host)
     int32_t rows = 0;
     Step([&] {
         rows = DBExec(Engine{host.library(), window, state}, path, sql, statusMessage, statusCode, elapsedSeconds);
+        // The library counts the row on which the callback stopped; when that row could not be
+        // stored (the memory budget was spent) the status counts what the list and the CSV hold.
+        rows = std::min(rows, state.ExecRowCount);
     });
     if (state.ExitRequested)
         return; // the program is on its way out: no question, no export

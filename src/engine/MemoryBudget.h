@@ -13,9 +13,9 @@
 
 namespace kest {
 
-// Gives memory back to where it came from. A plain function of the library (which is never
-// unloaded), so that memory can be released after the binding that handed it out is gone: the
-// program's module-wide row store outlives its window and binding.
+// Gives memory back to where it came from. A plain function of the library (which the program
+// never unloads: QLibrary leaves it loaded), so that memory can be released after the binding
+// that handed it out is gone: the program's module-wide row store outlives its window and binding.
 using MemoryRelease = void (KEST_CALL *)(void *memory, int64_t bytes);
 
 class MemoryBudget {
@@ -24,8 +24,8 @@ public:
     // True, counting `bytes` as held, when they fit; false, counting nothing, when they do not.
     virtual bool take(int64_t bytes) noexcept = 0;
     virtual void give(int64_t bytes) noexcept = 0;
-    // Memory counted against the budget while it lives; nullptr when refused. A chunk of
-    // `ChunkBytes` comes with its pages already in place. `release` receives how to give it back.
+    // Memory counted against the budget while it lives; nullptr when refused. Stores ask in
+    // chunks of `ChunkBytes`. `release` receives how to give it back.
     virtual void *allocate(std::size_t bytes, MemoryRelease &release) noexcept = 0;
     static constexpr std::size_t ChunkBytes = KEST_MEMORY_CHUNK;
 };

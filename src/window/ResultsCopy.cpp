@@ -7,9 +7,19 @@
 #include <QItemSelectionModel>
 #include <QTableView>
 
+#include <algorithm>
+#include <new>
+
 namespace kest {
 
+const QString CopyTooLargeMessage =
+    QStringLiteral("The selected rows are too large to copy in the memory available.");
+const QString CopyTooLargeTitle = QStringLiteral("Copy");
+
 namespace {
+
+// The text grows in steps of at least this many characters, each counted before it is taken.
+constexpr qsizetype LeastGrowth = qsizetype{1} << 20;
 
 void appendCell(QString &text, const QString &cell)
 {
@@ -40,18 +50,40 @@ void appendLine(QString &text, int columns, const auto &cellOf)
 
 } // namespace
 
-QString RowsAsText(const ResultsModel &model, const std::vector<int> &rows)
+std::optional<QString> RowsAsText(const ResultsModel &model, const std::vector<int> &rows,
+                                  BudgetReservation *reservation)
 {
     const int columns = model.columnCount();
     QString text;
+    // Room for the next line is counted before the line is added: the text doubles (so growing
+    // costs little) and its characters take two bytes each.
+    const auto makeRoom = [&](qsizetype wanted) {
+        if (reservation == nullptr || wanted <= text.capacity())
+            return true;
+        const qsizetype capacity = std::max({wanted, 2 * text.capacity(), LeastGrowth});
+        try {
+            reservation->add(2 * static_cast<int64_t>(capacity - text.capacity()));
+        } catch (const std::bad_alloc &) {
+            return false;
+        }
+        text.reserve(capacity);
+        return true;
+    };
     appendLine(text, columns, [&](int c) { return model.headerData(c, Qt::Horizontal).toString(); });
-    for (const int row : rows)
+    for (const int row : rows) {
+        // A line is at most a little over twice its cells' length (quotes doubled).
+        qsizetype line = columns * 3 + 2;
+        for (int c = 0; c < columns; ++c)
+            line += 2 * model.cellText(row, c).size();
+        if (!makeRoom(text.size() + line))
+            return std::nullopt;
         appendLine(text, columns, [&](int c) { return model.cellText(row, c); });
+    }
     return text;
 }
 
-ResultsCopy::ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &desktop)
-    : QObject(list), list_(list), model_(model), desktop_(desktop)
+ResultsCopy::ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &desktop, MemoryBudget *budget)
+    : QObject(list), list_(list), model_(model), desktop_(desktop), budget_(budget)
 {
     // Rows are what the list selects and copies, as a list in report view does.
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -84,7 +116,18 @@ void ResultsCopy::copySelectedRows()
             rows.push_back(static_cast<int>(row));
     if (rows.empty())
         return;
-    desktop_.setClipboardText(RowsAsText(model_, rows));
+    try {
+        auto reservation = std::make_unique<BudgetReservation>(budget_);
+        const std::optional<QString> text = RowsAsText(model_, rows, reservation.get());
+        if (text) {
+            desktop_.setClipboardText(*text);
+            onClipboard_ = std::move(reservation); // the text it replaced is no longer counted
+            return;
+        }
+    } catch (const std::bad_alloc &) {
+        // The system refused what the budget allowed: the same answer.
+    }
+    desktop_.message(CopyTooLargeMessage, CopyTooLargeTitle, MessageButtons::Ok, MessageIcon::Critical);
 }
 
 } // namespace kest

@@ -61,7 +61,7 @@ frmMain::frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
     results_->drawFrom(&library_); // rows that Exec adds count against the memory budget
     port_ = std::make_unique<MainWindowPort>(*this, *SB1, *lvResults, *results_);
     new QueryWindowKeys(Text2, desktop_); // owned by Text2, whose key presses it watches
-    new ResultsCopy(lvResults, *results_, desktop_); // owned by the list
+    new ResultsCopy(lvResults, *results_, desktop_, &library_); // owned by the list
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     frameCheck_ = new QTimer(this);
     frameCheck_->setSingleShot(true);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -290,7 +291,7 @@ TEST_P(BothPaths, FilesNotADatabaseLockedReadOnlyAndUntrusted)
     check("SELECT name FROM pragma_database_list", h, KEST_OK, {{"name"}, {"main"}});
 }
 
-// The engine's heap is held to the budget, which ctest sets below the blob asked for.
+// The engine may build no value longer than half of what the budget leaves (ctest sets it).
 TEST_P(BothPaths, OutOfMemoryIsCodeSevenWithNoTable)
 {
     ASSERT_LT(kest_memory_budget(), 900000000) << "run through ctest, which sets KESTRUNE_MEMORY_LIMIT";
@@ -350,11 +351,19 @@ TEST_F(Contract, MemoryBudgetCountsWhatCallersAndTablesHold)
     const int64_t budget = kest_memory_budget();
     EXPECT_EQ(kest_memory_take(budget + 1), 0);
     EXPECT_EQ(kest_memory_alloc(budget + 1), nullptr);
+    auto *later = static_cast<char *>(kest_memory_alloc(KEST_MEMORY_CHUNK));
     auto *chunk = static_cast<char *>(kest_memory_alloc(KEST_MEMORY_CHUNK));
-    ASSERT_NE(chunk, nullptr);
+    ASSERT_TRUE(chunk != nullptr && later != nullptr);
     chunk[KEST_MEMORY_CHUNK - 1] = 1;
-    EXPECT_EQ(kest_memory_take(budget - KEST_MEMORY_CHUNK + 1), 0); // the chunk is counted
-    kest_memory_free(chunk, KEST_MEMORY_CHUNK);
+    EXPECT_EQ(kest_memory_take(budget - 2 * KEST_MEMORY_CHUNK + 1), 0); // both chunks are counted
+    // A wrong size releases that one chunk, whatever lies beside it.
+    kest_memory_free(chunk, 2 * KEST_MEMORY_CHUNK);
+    later[KEST_MEMORY_CHUNK - 1] = 1;
+    kest_memory_free(later, KEST_MEMORY_CHUNK);
+    // Giving back more than was taken leaves a count of nothing, never less.
+    ASSERT_EQ(kest_memory_take(1000), 1);
+    kest_memory_give(INT64_MAX);
+    EXPECT_EQ(kest_memory_take(budget + 1), 0);
 
     // A table that would pass what is left ends in out of memory, and comes once the budget is back.
     const int64_t held = budget - (8 << 20);
@@ -363,6 +372,33 @@ TEST_F(Contract, MemoryBudgetCountsWhatCallersAndTablesHold)
     check(big, db, KEST_NOMEM, {}, "out of memory");
     kest_memory_give(held);
     EXPECT_EQ(run(big, db).rows.size(), 3u);
+}
+
+// Threads with a connection each share the library's tables and budget (the tsan preset).
+TEST_F(Contract, ThreadsWithAConnectionEachShareOneBudget)
+{
+    std::atomic<int> failures{0};
+    std::thread threads[4];
+    for (std::thread &thread : threads)
+        thread = std::thread([&failures] {
+            for (int round = 0; round < 4; ++round) {
+                int32_t h = 0;
+                kest_table *t = nullptr; // each thread's count is its own
+                failures += kest_sqlite3_open_v2(":memory:", &h, 6, nullptr) != KEST_OK ||
+                            kest_sqlite_progress_handler(h, 100, [] { return int16_t{0}; }) != KEST_OK;
+                failures += kest_sqlite_get_table(&t, h, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                                         "FROM n WHERE i < 20000) SELECT i, 'x' FROM n", nullptr,
+                                                  nullptr) != KEST_OK || kest_sqlite_query_rowcount() != 20000;
+                kest_free_table(t);
+                void *memory = kest_memory_alloc(KEST_MEMORY_CHUNK);
+                failures += kest_sqlite_exec(h, "SELECT 1", nullptr, nullptr, nullptr) != KEST_OK || !memory ||
+                            kest_sqlite_exec_rowcount() != 1 || kest_sqlite3_close(&h) != KEST_OK;
+                kest_memory_free(memory, KEST_MEMORY_CHUNK);
+            }
+        });
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
 }
 
 // The cell pointers are gathered in chunks of KEST_MEMORY_CHUNK that become one array, and a
