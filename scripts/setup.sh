@@ -5,14 +5,18 @@ set -euo pipefail
 
 purpose=${1:-test}
 packages=(build-essential cmake ninja-build pkg-config libsqlite3-dev sqlite3
-          qt6-base-dev fonts-dejavu-core)
+          qt6-base-dev fonts-dejavu-core librsvg2-bin)  # rsvg-convert draws the window's icons
 if [ "$purpose" != run ]; then
-  packages+=(file)  # cpack -G DEB tells the installed binaries by their file type
+  packages+=(file lintian)  # cpack -G DEB tells the installed binaries by their file type; Debian's checks
 fi
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils openbox desktop-file-utils)
-  packages+=(python3 tesseract-ocr imagemagick)  # end-to-end test: driver, OCR of the status line, screenshots
-  packages+=(xclip)  # the window benchmark's clipboard owner for Paste of a big script
+  packages+=(python3 imagemagick)  # end-to-end test: driver, screenshots of a failing step
+  packages+=(tesseract-ocr xclip)  # bench/window_bench.py: OCR of the status line, clipboard owner for Paste
+  # The end-to-end test reads and drives the window through AT-SPI: a D-Bus session, the
+  # accessibility bus and its registry, the Python client; python3-xlib asks the window manager
+  # to maximise; appstreamcli checks the installed metainfo.
+  packages+=(dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-xlib appstream)
   # The fuzz targets: clang 14 and its libFuzzer and sanitizer runtimes.
   packages+=(clang-14 libclang-rt-14-dev)
 fi

@@ -4,6 +4,8 @@
 #include "Startup.h"
 
 #include <QApplication>
+#include <QDirIterator>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -12,6 +14,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Desktops match the window to its menu entry (kestrune-demo.desktop) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrune-demo"));
+    // The title bar's and task bar's icon, at each size built in (packaging/Icons.cmake).
+    QIcon icon;
+    for (QDirIterator sizes(QStringLiteral(":/icons")); sizes.hasNext();)
+        icon.addFile(sizes.next());
+    QApplication::setWindowIcon(icon);
     kest::QtDesktop desktop;
     kest::KestruneBinding library;
     kest::StartUp startUp = kest::openMainWindow(library, desktop, kest::moduleState());

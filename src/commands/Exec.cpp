@@ -44,6 +44,7 @@ void offerCsvExport(CommandHost &host)
     ModuleState &state = host.state();
     Desktop &desktop = host.desktop();
     const QString csvPath = CsvOutputPath(host.programFolder());
+    const bool redirected = DataFolder(host.programFolder()) != host.programFolder();
     if (desktop.message(CsvQuestion(csvPath), CsvQuestionTitle, MessageButtons::YesNo, MessageIcon::Question) !=
         MessageAnswer::Yes)
         return;
@@ -61,8 +62,8 @@ void offerCsvExport(CommandHost &host)
         const int64_t length = QFileInfo(csvPath).size();
         if (length > 0) {
             saved = true;
-            desktop.message(CsvWrittenMessage(length, host.numberLocale()), CsvWrittenTitle, MessageButtons::Ok,
-                            MessageIcon::Information);
+            desktop.message(CsvWrittenMessage(length, host.numberLocale(), redirected ? csvPath : QString()),
+                            CsvWrittenTitle, MessageButtons::Ok, MessageIcon::Information);
         }
     }
     if (!saved)
@@ -79,12 +80,15 @@ QString CsvQuestion(const QString &csvPath)
            QStringLiteral("Would you like to save the rest in CSV format to: ") + LineBreak + LineBreak + csvPath;
 }
 
-QString CsvWrittenMessage(int64_t bytes, const QLocale &locale)
+QString CsvWrittenMessage(int64_t bytes, const QLocale &locale, const QString &redirectedPath)
 {
     QLocale grouped = locale;
     grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);
-    return QStringLiteral("Length of the saved file was ") +
-           grouped.toString(static_cast<double>(bytes) / BytesPerMegabyte, 'f', 2) + QStringLiteral(" Mb");
+    QString message = QStringLiteral("Length of the saved file was ") +
+                      grouped.toString(static_cast<double>(bytes) / BytesPerMegabyte, 'f', 2) + QStringLiteral(" Mb");
+    if (!redirectedPath.isEmpty())
+        message += LineBreak + LineBreak + redirectedPath;
+    return message;
 }
 
 QString CsvFailedMessage(const QString &csvPath)

@@ -18,8 +18,9 @@ inline constexpr QLatin1StringView CsvFailedTitle{"Error"};
 
 // The limit message: why only part of the rows show, and where the CSV file would go.
 QString CsvQuestion(const QString &csvPath);
-// "Length of the saved file was " + megabytes as "###,##0.00" + " Mb".
-QString CsvWrittenMessage(int64_t bytes, const QLocale &locale);
+// "Length of the saved file was " + megabytes as "###,##0.00" + " Mb"; when the file went to the
+// per-user data folder instead of the program's folder, two line breaks and its path follow.
+QString CsvWrittenMessage(int64_t bytes, const QLocale &locale, const QString &redirectedPath = {});
 QString CsvFailedMessage(const QString &csvPath);
 
 // Refused, changing nothing, while another command that runs SQL is under way.

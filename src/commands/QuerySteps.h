@@ -7,7 +7,8 @@
 
 namespace kest {
 
-// The database box's path; a bare name means the file in the program's folder.
+// The database box's path; a bare name means the file in the program's folder, or
+// in the per-user data folder when the program's folder is not writable (see DataFolder).
 inline QString DatabasePath(const CommandHost &host)
 {
     return CompleteDatabasePath(host.databaseText(), host.programFolder());

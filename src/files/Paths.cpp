@@ -1,5 +1,9 @@
 #include "Paths.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include <algorithm>
 
 namespace kest {
@@ -21,21 +25,34 @@ QString InProgramFolder(const QString &programFolder, const QString &fileName)
     return path + fileName;
 }
 
+QString DataFolder(const QString &programFolder)
+{
+    // The program's folder is judged for this user each time (access(2) on Unix), so that a
+    // folder made writable while the program runs is used again.
+    if (QFileInfo(programFolder).isWritable())
+        return programFolder;
+    // A fixed folder name rather than the executable's, so that a renamed copy finds its files.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QStringLiteral("/kestrune-demo");
+    QDir().mkpath(folder);
+    return folder;
+}
+
 QString SavedScriptPath(const QString &programFolder)
 {
-    return InProgramFolder(programFolder, SavedScriptFileName);
+    return InProgramFolder(DataFolder(programFolder), SavedScriptFileName);
 }
 
 QString CsvOutputPath(const QString &programFolder)
 {
-    return InProgramFolder(programFolder, CsvOutputFileName);
+    return InProgramFolder(DataFolder(programFolder), CsvOutputFileName);
 }
 
 QString CompleteDatabasePath(const QString &path, const QString &programFolder)
 {
     if (std::any_of(path.begin(), path.end(), IsDirectorySeparator))
         return path;
-    return InProgramFolder(programFolder, path);
+    return InProgramFolder(DataFolder(programFolder), path);
 }
 
 } // namespace kest

@@ -1,7 +1,8 @@
 #pragma once
 // The fixed files in the program's folder and the completion of a bare database name.
 // The program's folder is a parameter: the window passes its own, which tests set to a
-// temporary folder.
+// temporary folder. Data files go to DataFolder(), which is the program's folder unless the
+// user cannot write there.
 
 #include <QLatin1StringView>
 #include <QString>
@@ -17,10 +18,19 @@ bool IsDirectorySeparator(QChar c);
 // `fileName` in `programFolder`, one separator between them.
 QString InProgramFolder(const QString &programFolder, const QString &fileName);
 
+// The folder for the data files that belong in the program's folder (a bare database name, the
+// saved script, the CSV export): `programFolder` itself, unchanged, while the user can write it
+// (a build tree, an unpacked copy). An installed program cannot, so then it is the per-user data
+// folder of the XDG convention (`$XDG_DATA_HOME/kestrune-demo`, by default
+// `~/.local/share/kestrune-demo`), created here when missing. If that cannot be created, the
+// path is still returned, and the write or open that follows fails with its usual message.
+QString DataFolder(const QString &programFolder);
+
+// The fixed files, in DataFolder(programFolder).
 QString SavedScriptPath(const QString &programFolder);
 QString CsvOutputPath(const QString &programFolder);
 
-// A path without any directory separator names a file in the program's folder, so that all
+// A path without any directory separator names a file in DataFolder(programFolder), so that all
 // commands work on the same file whatever the current directory; any other path is used as
 // typed. An empty path becomes the folder itself (with a trailing separator), which no
 // database open accepts.

@@ -22,6 +22,7 @@ constexpr Place Places[] = {
     {"Command9", 105, 210, 855, 330},
     {"Command11", 1050, 210, 750, 330},
     {"Command10", 2730, 210, 750, 330},
+    {"Command16", 1890, 210, 750, 330},
     {"Command1", 210, 2100, 960, 330},
     {"Command12", 1155, 2100, 960, 330},
     {"Command14", 2100, 2100, 645, 330},
@@ -30,7 +31,6 @@ constexpr Place Places[] = {
     {"Command15", 4725, 2100, 645, 330},
     {"Command6", 5355, 2100, 645, 330},
     {"Command4", 5985, 2100, 645, 330},
-    {"Command16", 8610, 2100, 750, 330},
     {"lvResults", 105, 2625, 10215, 3495},
     {"SB1", 0, 6195, 10455, 255},
 };
@@ -69,7 +69,32 @@ constexpr const char *FocusOrder[] = {
     "chkUnicode", "Command7", "Command8",  "Command2",
 };
 
+constexpr Buddy Buddies[] = {
+    {"Label1", "Text1"},
+    {"Label2", "Text2"},
+};
+
+// The status bar has none: its name is then its message, which screen readers follow as it changes.
+constexpr AccessibleName AccessibleNames[] = {
+    {"Text1", "Database file"},
+    {"Command3", "Browse for a database file"},
+    {"Text2", "SQL query"},
+    {"lvResults", "Query results"},
+};
+
 } // namespace
+
+std::span<const Buddy> buddies() { return Buddies; }
+
+const char *accessibleName(std::string_view name)
+{
+    for (const AccessibleName &n : AccessibleNames)
+        if (name == n.name)
+            return n.accessibleName;
+    return nullptr;
+}
+
+std::span<const AccessibleName> accessibleNames() { return AccessibleNames; }
 
 std::span<const Place> places() { return Places; }
 const Place &place(std::string_view name)

@@ -1,6 +1,7 @@
 #pragma once
 // The design of `frmMain` as the form designer would keep it: each control's place in twips,
-// its caption and tooltip, and the focus order. 15 twips make one device-independent pixel
+// its caption and tooltip, the focus order, and what assistive technology calls the controls
+// that a caption does not name. 15 twips make one device-independent pixel
 // (96 dpi); Qt scales pixels for high-dpi screens.
 
 #include <QRect>
@@ -32,6 +33,24 @@ std::span<const Place> places();
 // The place of the control `name`, which must be in places().
 const Place &place(std::string_view name);
 std::span<const Caption> captions();
+
+// Labels and the field each names (QLabel::setBuddy), which screen readers read as the field's label.
+struct Buddy {
+    const char *label;
+    const char *field;
+};
+std::span<const Buddy> buddies();
+
+// What assistive technology calls the controls that no caption names, or whose caption does not
+// say what they do; the buttons' captions name the others.
+struct AccessibleName {
+    const char *name;
+    const char *accessibleName;
+};
+std::span<const AccessibleName> accessibleNames();
+// The accessible name of the control `name`, or nullptr where its caption names it. A widget
+// shown in a control's place (another view of the query window) takes the same name.
+const char *accessibleName(std::string_view name);
 // Tab order, first to last.
 std::span<const char *const> focusOrder();
 

@@ -17,16 +17,10 @@ int shrunk(int outerPixels, int marginTwips)
 QSize resizedList(QSize list, QSize outer)
 {
     QSize result = list;
-    if (list.width() < outer.width()) {
-        const int width = shrunk(outer.width(), ListWidthMarginTwips);
-        if (width >= 0)
-            result.setWidth(width);
-    }
-    if (list.height() < outer.height()) {
-        const int height = shrunk(outer.height(), ListHeightMarginTwips);
-        if (height >= 0)
-            result.setHeight(height);
-    }
+    if (const int width = shrunk(outer.width(), ListWidthMarginTwips); width >= 0)
+        result.setWidth(width);
+    if (const int height = shrunk(outer.height(), ListHeightMarginTwips); height >= 0)
+        result.setHeight(height);
     return result;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The one resize rule of `frmMain`: only the results list follows the window, and only while it
-// is smaller than the window's outer (frame) size.
+// The one resize rule of `frmMain`: only the results list follows the window's outer (frame)
+// size, growing and shrinking with it.
 
 #include <QSize>
 
@@ -10,10 +10,9 @@ namespace kest {
 inline constexpr int ListWidthMarginTwips = 400;
 inline constexpr int ListHeightMarginTwips = 3400;
 
-// The list's new size. Each dimension is compared with the window, not with the margin, so a
-// window shrunk in one step below the list's size leaves that dimension as it was (the list then
-// reaches beyond the window's edge). A size that would come out negative (a tiny or minimised
-// window) is skipped in that dimension, as the failing step was.
+// The list's new size: the outer size less the margins. A size that would come out negative (a
+// tiny or minimised window) is skipped in that dimension, so the list keeps what it had then and
+// follows again when the window is restored.
 QSize resizedList(QSize list, QSize outer);
 
 } // namespace kest

@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -24,6 +25,7 @@
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace kest {
 
@@ -61,6 +63,13 @@ frmMain::frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
     new QueryWindowKeys(queryEdit(), desktop_); // owned by Text2, whose key presses it watches
     new ResultsCopy(lvResults, *results_, desktop_, &library_); // owned by the list
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+    frameCheck_ = new QTimer(this);
+    frameCheck_->setSingleShot(true);
+    frameCheck_->setInterval(100);
+    connect(frameCheck_, &QTimer::timeout, this, [this] {
+        if (frameGeometry().size() != ruledOuterSize_)
+            Form_Resize();
+    });
     wireQueryCommands();
     wireFileCommands();
 }
@@ -84,6 +93,7 @@ void frmMain::createControls()
     Command9 = control<QPushButton>("Command9", Frame1);
     Command11 = control<QPushButton>("Command11", Frame1);
     Command10 = control<QPushButton>("Command10", Frame1);
+    Command16 = control<QPushButton>("Command16", Frame1);
     Command1 = control<QPushButton>("Command1", this);
     Command12 = control<QPushButton>("Command12", this);
     Command14 = control<QPushButton>("Command14", this);
@@ -92,8 +102,6 @@ void frmMain::createControls()
     Command15 = control<QPushButton>("Command15", this);
     Command6 = control<QPushButton>("Command6", this);
     Command4 = control<QPushButton>("Command4", this);
-    // Query 2 is the window's, not the frame's, yet shows in the frame's row of buttons.
-    Command16 = control<QPushButton>("Command16", this);
     lvResults = control<QTableView>("lvResults", this);
     SB1 = control<QStatusBar>("SB1", this);
 }
@@ -114,7 +122,10 @@ void frmMain::applyDesign()
     }
     for (const design::Place &place : design::places())
         findChild<QWidget *>(QLatin1String(place.name))->setGeometry(design::toPixels(place));
-    Command16->raise();
+    for (const design::Buddy &buddy : design::buddies())
+        findChild<QLabel *>(QLatin1String(buddy.label))->setBuddy(findChild<QWidget *>(QLatin1String(buddy.field)));
+    for (const design::AccessibleName &name : design::accessibleNames())
+        findChild<QWidget *>(QLatin1String(name.name))->setAccessibleName(QString::fromUtf8(name.accessibleName));
 
     // The window's default font, which the other controls use, is the form's usual 8.25 points:
     // the captions were laid out for it and fit their buttons only at that size.
@@ -162,6 +173,15 @@ void frmMain::applyDesign()
     lvResults->setWordWrap(false);
     // Tab leaves the list for the next control instead of walking its cells.
     lvResults->setTabKeyNavigation(false);
+    // Whenever rows show, one cell is current: screen readers start from it, and Qt 6.4's
+    // accessibility bridge fails on a table that shows rows without one.
+    const auto keepACurrentCell = [list = lvResults, model = results_] {
+        if (!list->currentIndex().isValid() && model->rowCount() > 0 && model->columnCount() > 0)
+            list->selectionModel()->setCurrentIndex(model->index(0, 0), QItemSelectionModel::NoUpdate);
+    };
+    connect(results_, &QAbstractItemModel::rowsInserted, lvResults, keepACurrentCell);
+    connect(results_, &QAbstractItemModel::columnsInserted, lvResults, keepACurrentCell);
+    connect(results_, &QAbstractItemModel::modelReset, lvResults, keepACurrentCell);
 
     const auto order = design::focusOrder();
     for (std::size_t i = 0; i + 1 < order.size(); ++i)
@@ -205,6 +225,7 @@ void frmMain::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     Form_Resize();
     placeStatusBar();
+    frameCheck_->start();
 }
 
 void frmMain::moveEvent(QMoveEvent *event)
@@ -212,9 +233,12 @@ void frmMain::moveEvent(QMoveEvent *event)
     QWidget::moveEvent(event);
     // A window manager frames the window only after its first resize, when it is shown, and
     // tells the program by moving it; a new frame (another decoration) comes the same way. The
-    // outer size the rule works from is known only then.
+    // outer size the rule works from is known only then. A frame that changes with the window's
+    // state (a maximised window loses its borders) is announced to Qt without any event of its
+    // own, often just after the move or resize, so the rule looks again once they have settled.
     if (frameGeometry().size() != ruledOuterSize_)
         Form_Resize();
+    frameCheck_->start();
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -17,6 +17,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTableView;
+class QTimer;
 
 namespace kest {
 
@@ -102,6 +103,8 @@ private:
     std::unique_ptr<WindowPort> port_;
     // The outer size the resize rule last worked from.
     QSize ruledOuterSize_;
+    // Runs the rule again shortly after the last move or resize (see moveEvent).
+    QTimer *frameCheck_;
 };
 
 } // namespace kest

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <sys/resource.h>
 
@@ -195,8 +196,8 @@ private slots:
         QCOMPARE(QDir(f->folder.path()).entryList(QDir::Files), QStringList{"Kestrune-saved.sql"});
     }
 
-    // A full disk, a folder in place of the file, and a program folder whose path runs through a
-    // file: the save says so and the earlier file stays byte for byte, with nothing beside it.
+    // A full disk, a folder in place of the file, and a per-user data folder whose path runs
+    // through a file: the save says so and the earlier file stays byte for byte, with nothing beside it.
     void failedSavesKeepTheEarlierFile_data()
     {
         QTest::addColumn<bool>("csv");
@@ -215,9 +216,15 @@ private slots:
         const QString name = csv ? QStringLiteral("Kestrune-output.csv") : QStringLiteral("Kestrune-saved.sql");
         const QByteArray earlier = "earlier\r\n";
         QVERIFY(fault == 1 ? QDir(f->folder.path()).mkdir(name) : write(f->path(name), earlier));
-        if (fault == 2)
-            f->w->setProgramFolder(f->path(name) + QStringLiteral("/sub"));
-        const QString target = f->w->programFolder() + QLatin1Char('/') + name;
+        // A program folder that is not there cannot be written (root can write any other), so
+        // the per-user data folder is used, here under a file.
+        if (fault == 2) {
+            f->w->setProgramFolder(f->path(name) + QStringLiteral("/program"));
+            qputenv("XDG_DATA_HOME", f->path(name).toUtf8());
+        }
+        const QString target = (fault == 2 ? f->path(name) + QStringLiteral("/kestrune-demo") : f->folder.path()) +
+                               QLatin1Char('/') + name;
+        const auto unsetDataHome = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
         f->w->Text1->setText(f->path(QStringLiteral("test.db")));
         f->w->Text2->setPlainText(csv ? QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
                                                       "FROM n WHERE i < 30000) SELECT i FROM n")
