@@ -53,6 +53,11 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
     return name.left(cut) + QChar(0x2026);
 }
 
+QString ResultsModel::columnName(int column) const
+{
+    return column >= 0 && column < headers_.size() ? headers_.at(column) : QString();
+}
+
 QString ResultsModel::cellText(int row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0)

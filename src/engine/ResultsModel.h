@@ -56,6 +56,8 @@ public:
 
     // The cell's text, whole; empty outside the list.
     QString cellText(int row, int column) const;
+    // The column's name, whole (the header shows only the start of a long one); empty outside.
+    QString columnName(int column) const;
 
 private:
     std::string_view cellUtf8(int row, int column) const;

@@ -69,7 +69,7 @@ std::optional<QString> RowsAsText(const ResultsModel &model, const std::vector<i
         text.reserve(capacity);
         return true;
     };
-    appendLine(text, columns, [&](int c) { return model.headerData(c, Qt::Horizontal).toString(); });
+    appendLine(text, columns, [&](int c) { return model.columnName(c); });
     for (const int row : rows) {
         // A line is at most a little over twice its cells' length (quotes doubled).
         qsizetype line = columns * 3 + 2;
