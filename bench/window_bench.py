@@ -32,8 +32,7 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import scenario as ui  # the display, the program and the controls' places, as the end-to-end test has them
+import x11_driver as ui  # the display, the program and the controls' places
 
 from Xlib import X, XK, display as xdisplay
 from Xlib.ext import xtest
