@@ -98,21 +98,25 @@ class Watcher:
                 time.sleep(0.0005)
         raise RuntimeError("no window was mapped")
 
+    def ping(self, window, number):
+        """Sends the window manager's ping `number` to the window; returns when it was sent."""
+        protocols, ping = self.d.intern_atom("WM_PROTOCOLS"), self.d.intern_atom("_NET_WM_PING")
+        window.send_event(event.ClientMessage(window=window, client_type=protocols,
+                                              data=(32, [ping, number, window.id, 0, 0])))
+        self.d.flush()
+        return time.monotonic()
+
     def settled(self, window_id, since, watch=3.0):
         """Pings the window, as a desktop does, one ping after the other for `watch` seconds;
         returns when it answered the last ping that waited more than 50 ms (or the first ping),
         as seconds after `since`: a command may let events run while it fetches its text and
         freeze while it shows it."""
         window = self.d.create_resource_object("window", int(window_id))
-        protocols, ping = self.d.intern_atom("WM_PROTOCOLS"), self.d.intern_atom("_NET_WM_PING")
         number, sent, settled = getattr(self, "ping_number", 1000000), None, None
         while sent is not None or time.monotonic() - since < watch:
             if sent is None:
                 number += 1
-                window.send_event(event.ClientMessage(window=window, client_type=protocols,
-                                                      data=(32, [ping, number, window.id, 0, 0])))
-                self.d.flush()
-                sent = time.monotonic()
+                sent = self.ping(window, number)
             while self.d.pending_events():
                 reply = self.d.next_event()
                 if reply.type == X.ClientMessage and reply.data[1][1] == number:
@@ -129,7 +133,6 @@ class Watcher:
         of its last change and the longest time the window took to answer a ping, as a desktop
         pings a window to see whether it still answers."""
         window = self.d.create_resource_object("window", int(window_id))
-        protocols, ping = self.d.intern_atom("WM_PROTOCOLS"), self.d.intern_atom("_NET_WM_PING")
         width, height = ui.WINDOW_SIZE
         last_image, last_change = None, time.monotonic()
         sent, number, longest = None, 0, 0.0
@@ -142,10 +145,7 @@ class Watcher:
                     sent = None
             if sent is None:
                 number += 1
-                window.send_event(event.ClientMessage(window=window, client_type=protocols,
-                                                      data=(32, [ping, number, window.id, 0, 0])))
-                self.d.flush()
-                sent = time.monotonic()
+                sent = self.ping(window, number)
             image = window.get_image(0, height - STATUS_BAR, width, STATUS_BAR, X.ZPixmap, 0xFFFFFFFF).data
             now = time.monotonic()
             if image != last_image:
