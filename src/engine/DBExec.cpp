@@ -1,7 +1,6 @@
 #include "DBExec.h"
 
 #include "ByteArena.h"
-#include "EventPump.h"
 #include "GiveBackMemory.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
@@ -10,6 +9,7 @@
 #include "RunningQuery.h"
 #include "StatusTexts.h"
 #include "Utf8Text.h"
+#include "WindowAnswers.h"
 #include "WindowPort.h"
 
 #include <algorithm>
@@ -21,18 +21,20 @@ namespace kest {
 namespace {
 
 constexpr int32_t OpenReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
-// Every this many rows the window repaints and its messages run.
-constexpr int32_t RowsPerRefresh = 5000;
 constexpr int32_t RowsPerProgressText = 5000;
 constexpr std::chrono::milliseconds ProgressPause{10};
 // The list keeps its texts in large buffers: the last one may be mostly unused.
 constexpr int64_t ListCopySlack = ByteArena::BufferSize;
 
-// Columns for a row wider than the list, named after that row's statement.
-void widenList(WindowPort &window, const kest_texts &names, int from)
+// Columns for a row wider than the list, named after that row's statement; the list gains
+// them once the library has returned.
+void widenList(RunningQuery &run, const kest_texts &names, int from)
 {
+    QStringList added;
     for (int c = from; c < names.count; ++c)
-        window.addColumn(QString::fromUtf8(names.texts[c]));
+        added << QString::fromUtf8(names.texts[c]);
+    run.columnsToAdd.push_back(std::move(added));
+    run.listColumns = from + static_cast<int>(run.columnsToAdd.back().size());
 }
 
 } // namespace
@@ -53,34 +55,24 @@ int16_t storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *
                  const kest_texts *columnNames)
 {
     ModuleState &state = run.engine.state;
-    WindowPort &window = run.engine.window;
 
     if (*rowNumber == 1)
-        widenList(window, *columnNames, 0);
-    else if (columnNames->count > window.columnCount())
-        widenList(window, *columnNames, window.columnCount());
+        widenList(run, *columnNames, 0);
+    else if (columnNames->count > run.listColumns)
+        widenList(run, *columnNames, run.listColumns);
 
-    if (state.ExecRowCount % RowsPerRefresh == 0) {
-        if (state.ExecRowCount == 0)
-            state.ExecResults.clear(); // a new run drops the rows of the one before
-        eventPump().runNow();
-        RefreshThrottled(window);
-    }
+    if (state.ExecRowCount == 0)
+        state.ExecResults.clear(); // a new run drops the rows of the one before
     if (state.ExecRowCount < ExecDisplayLimit && run.listCopy != nullptr)
         run.listCopy->add(listCopyBytes(*rowValues) + (state.ExecRowCount == 0 ? ListCopySlack : 0));
     state.ExecResults.appendRow(rowValues->texts, rowValues->lengths, rowValues->count);
     ++state.ExecRowCount;
 
-    eventPump().letMessagesRun();
     if (*rowNumber % RowsPerProgressText == 0) {
-        window.setStatusText(QLatin1Char(' ') + QString::number(*rowNumber) + QStringLiteral(" rows found"));
+        run.rowsFoundToShow.store(*rowNumber, std::memory_order_relaxed);
         std::this_thread::sleep_for(ProgressPause);
     }
-    if (state.StopRequested != False16) {
-        state.StopRequested = False16;
-        return True16;
-    }
-    return False16;
+    return state.StopRequested.exchange(False16) != False16 ? True16 : False16;
 }
 
 } // namespace
@@ -145,20 +137,33 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
         checkpoint = 50;
         const QueryClock clock;
         BudgetReservation listCopy(&library);
-        RunningQuery run{engine, QueryPath::RowCallback, {}, 0, &listCopy};
+        RunningQuery run(engine, QueryPath::RowCallback, &listCopy);
+        run.listColumns = window.columnCount();
         {
             const RunningScope running(run);
-            int16_t userArgument = 0; // handed to the callback, which never reads it
-            trap([&] {
-                if (state.UseUnicode != False16) {
-                    // QString keeps its text zero-terminated.
-                const QString utf16 = Utf8Text(sqlText);
-                    status = library.sqlite_exec_unicode(handle, reinterpret_cast<const char16_t *>(utf16.utf16()),
-                                                         SQLCallbackMain, &userArgument, error);
-                } else {
-                    status = library.sqlite_exec(handle, sqlText, SQLCallbackMain, &userArgument, error);
-                }
-            });
+            const bool unicode = state.UseUnicode != False16;
+            const auto call = [&] {
+                int16_t userArgument = 0; // handed to the callback, which never reads it
+                trap([&] {
+                    if (unicode) {
+                        // QString keeps its text zero-terminated.
+                        const QString utf16 = Utf8Text(sqlText);
+                        status = library.sqlite_exec_unicode(handle, reinterpret_cast<const char16_t *>(utf16.utf16()),
+                                                             SQLCallbackMain, &userArgument, error);
+                    } else {
+                        status = library.sqlite_exec(handle, sqlText, SQLCallbackMain, &userArgument, error);
+                    }
+                });
+                checkpoint = 110;
+                trap([&] { rows = library.sqlite_exec_rowcount(); }); // the library counts per thread
+                checkpoint = 50;
+            };
+            const auto showProgress = [&] {
+                const QString text = ProgressTextToShow(run);
+                if (!text.isNull())
+                    window.setStatusText(text);
+            };
+            trap([&] { CallWhileWindowAnswers(call, showProgress); });
         }
         elapsedSeconds = clock.elapsedSeconds();
         if (status == KEST_INTERRUPT)
@@ -172,6 +177,11 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
             trap([&] { library.sqlite3_close(handle); });
             return 0;
         }
+        trap([&] {
+            for (const QStringList &columns : run.columnsToAdd)
+                for (const QString &name : columns)
+                    window.addColumn(name);
+        });
         if (state.ExecRowCount > 0) {
             checkpoint = 60;
             trap([&] {
@@ -213,8 +223,6 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
                 statusMessage = errorText;
         });
         statusCode = status;
-        checkpoint = 110;
-        trap([&] { rows = library.sqlite_exec_rowcount(); });
     }
     // With nothing run the library's count would be that of some earlier run: none is reported.
     checkpoint = 110;

@@ -9,6 +9,7 @@
 #include "RunningQuery.h"
 #include "StatusTexts.h"
 #include "Utf8Text.h"
+#include "WindowAnswers.h"
 #include "WindowPort.h"
 
 #include <chrono>
@@ -58,20 +59,33 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
     KestTable table;
     KestText error;
     int16_t status = 0;
+    int32_t tableRows = 0;
     const QueryClock clock;
     {
-        RunningQuery run{engine, QueryPath::Table, {}, 0, nullptr};
+        RunningQuery run(engine, QueryPath::Table);
         const RunningScope running(run);
-        Trapped(statusMessage, [&] {
-            if (engine.state.UseUnicode != False16) {
-                // QString keeps its text zero-terminated.
-                const QString utf16 = Utf8Text(sqlText);
-                library.sqlite_get_table_unicode(table, handle, reinterpret_cast<const char16_t *>(utf16.utf16()),
-                                                 error, status);
-            } else {
-                library.sqlite_get_table(table, handle, sqlText, error, status);
-            }
-        });
+        const bool unicode = engine.state.UseUnicode != False16;
+        const auto call = [&] {
+            Trapped(statusMessage, [&] {
+                if (unicode) {
+                    // QString keeps its text zero-terminated.
+                    const QString utf16 = Utf8Text(sqlText);
+                    library.sqlite_get_table_unicode(table, handle, reinterpret_cast<const char16_t *>(utf16.utf16()),
+                                                     error, status);
+                } else {
+                    library.sqlite_get_table(table, handle, sqlText, error, status);
+                }
+            });
+            // The library counts per thread.
+            if (table && (!error || *error == '\0'))
+                Trapped(statusMessage, [&] { tableRows = library.sqlite_query_rowcount(); });
+        };
+        const auto showProgress = [&] {
+            const QString text = ProgressTextToShow(run);
+            if (!text.isNull())
+                window.setStatusText(text);
+        };
+        Trapped(statusMessage, [&] { CallWhileWindowAnswers(call, showProgress); });
     }
     elapsedSeconds = clock.elapsedSeconds();
     statusCode = status;
@@ -88,7 +102,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
             if (!errorText.isEmpty()) {
                 statusMessage = errorText;
             } else {
-                Trapped(statusMessage, [&] { rows = library.sqlite_query_rowcount(); });
+                rows = tableRows;
                 if (rows > 0)
                     Trapped(statusMessage, [&] { fillList(window, std::move(table), rows); });
             }

@@ -1,7 +1,5 @@
 #include "EventPump.h"
 
-#include "WindowPort.h"
-
 #include <QCoreApplication>
 
 namespace kest {
@@ -16,17 +14,6 @@ void EventPump::runNow()
 {
     QCoreApplication::processEvents();
     last_ = Clock::now();
-}
-
-void RefreshThrottled(WindowPort &window)
-{
-    constexpr std::chrono::milliseconds RepaintInterval{100};
-    static EventPump::Clock::time_point last{};
-    const auto now = EventPump::Clock::now();
-    if (now - last >= RepaintInterval) {
-        window.refresh();
-        last = now;
-    }
 }
 
 } // namespace kest

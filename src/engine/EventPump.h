@@ -1,7 +1,8 @@
 #pragma once
-// "Let pending window messages run", throttled by time. The engine's callbacks come every few
-// microseconds; one pass of the event loop per callback would cost more than the query itself,
-// while one every few milliseconds keeps the window painting and Stop answering at once.
+// "Let pending window messages run", throttled by time, for long work on the window's own thread
+// (filling the list, writing the CSV file). It asks every few microseconds; one pass of the event
+// loop each time would cost more than the work itself, while one every few milliseconds keeps the
+// window painting and Stop answering at once.
 
 #include <chrono>
 #include <cstdint>
@@ -14,7 +15,7 @@ public:
     static constexpr std::chrono::milliseconds Interval{10};
 
     // Runs pending events when at least Interval has passed since the last time. Inline, since
-    // the progress callback calls it twice every 20 engine steps.
+    // it is called for every row written.
     void letMessagesRun()
     {
         if ((++calls_ & (CallsPerClockRead - 1)) == 0)
@@ -32,19 +33,11 @@ private:
     Clock::time_point last_{};
 };
 
-// The program's one pump, shared by the engine's callbacks.
+// The program's one pump.
 inline EventPump theEventPump;
 inline EventPump &eventPump()
 {
     return theEventPump;
 }
-
-class WindowPort;
-
-// Repaints the window at once, unless it was repainted less than 100 ms ago: a repaint of the
-// whole window costs far more than the rows or engine steps between two progress texts (on a
-// software X server it was most of the progress display's cost), and ten repaints a second
-// keep the progress visible; the status bar itself repaints whenever events run.
-void RefreshThrottled(WindowPort &window);
 
 } // namespace kest

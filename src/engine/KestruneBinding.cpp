@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cstdlib>
 
 namespace kest {
@@ -18,29 +19,30 @@ QString toQString(const KestText &text)
     return text ? QString::fromUtf8(text.get()) : QString();
 }
 
-// One slot per exported function, filled at that function's first call.
+// One slot per exported function, filled at that function's first call, on whichever thread
+// that call comes from.
 struct KestruneBinding::Functions {
-    decltype(&kest_sqlite3_open_v2) open_v2 = nullptr;
-    decltype(&kest_sqlite3_close) close = nullptr;
-    decltype(&kest_sqlite_progress_handler) progress_handler = nullptr;
-    decltype(&kest_sqlite_get_table) get_table = nullptr;
-    decltype(&kest_sqlite_get_table_unicode) get_table_unicode = nullptr;
-    decltype(&kest_sqlite_query_rowcount) query_rowcount = nullptr;
-    decltype(&kest_sqlite_exec) exec = nullptr;
-    decltype(&kest_sqlite_exec_unicode) exec_unicode = nullptr;
-    decltype(&kest_sqlite_exec_rowcount) exec_rowcount = nullptr;
-    decltype(&kest_SetUnicodeConversion) set_unicode_conversion = nullptr;
-    decltype(&kest_sqlite3_libversion) libversion = nullptr;
-    decltype(&kest_sqlite3_libversion_number) libversion_number = nullptr;
-    decltype(&kest_KestLibVersion) lib_version = nullptr;
-    decltype(&kest_KestLibTimeStamp) lib_time_stamp = nullptr;
-    decltype(&kest_MSVCVersion) msvc_version = nullptr;
-    decltype(&kest_memory_take) memory_take = nullptr;
-    decltype(&kest_memory_give) memory_give = nullptr;
-    decltype(&kest_memory_alloc) memory_alloc = nullptr;
-    decltype(&kest_memory_free) memory_free = nullptr;
-    decltype(&kest_free_text) free_text = nullptr;
-    decltype(&kest_free_table) free_table = nullptr;
+    std::atomic<decltype(&kest_sqlite3_open_v2)> open_v2{nullptr};
+    std::atomic<decltype(&kest_sqlite3_close)> close{nullptr};
+    std::atomic<decltype(&kest_sqlite_progress_handler)> progress_handler{nullptr};
+    std::atomic<decltype(&kest_sqlite_get_table)> get_table{nullptr};
+    std::atomic<decltype(&kest_sqlite_get_table_unicode)> get_table_unicode{nullptr};
+    std::atomic<decltype(&kest_sqlite_query_rowcount)> query_rowcount{nullptr};
+    std::atomic<decltype(&kest_sqlite_exec)> exec{nullptr};
+    std::atomic<decltype(&kest_sqlite_exec_unicode)> exec_unicode{nullptr};
+    std::atomic<decltype(&kest_sqlite_exec_rowcount)> exec_rowcount{nullptr};
+    std::atomic<decltype(&kest_SetUnicodeConversion)> set_unicode_conversion{nullptr};
+    std::atomic<decltype(&kest_sqlite3_libversion)> libversion{nullptr};
+    std::atomic<decltype(&kest_sqlite3_libversion_number)> libversion_number{nullptr};
+    std::atomic<decltype(&kest_KestLibVersion)> lib_version{nullptr};
+    std::atomic<decltype(&kest_KestLibTimeStamp)> lib_time_stamp{nullptr};
+    std::atomic<decltype(&kest_MSVCVersion)> msvc_version{nullptr};
+    std::atomic<decltype(&kest_memory_take)> memory_take{nullptr};
+    std::atomic<decltype(&kest_memory_give)> memory_give{nullptr};
+    std::atomic<decltype(&kest_memory_alloc)> memory_alloc{nullptr};
+    std::atomic<decltype(&kest_memory_free)> memory_free{nullptr};
+    std::atomic<decltype(&kest_free_text)> free_text{nullptr};
+    std::atomic<decltype(&kest_free_table)> free_table{nullptr};
 };
 
 KestruneBinding::KestruneBinding(QString libraryName)
@@ -52,6 +54,7 @@ KestruneBinding::~KestruneBinding() = default;
 
 QString KestruneBinding::loadedFileName() const
 {
+    const std::lock_guard<std::mutex> lock(loading_);
     return loaded_ ? library_.fileName() : QString();
 }
 
@@ -95,10 +98,11 @@ void KestruneBinding::ensureLoaded()
                            : besideProgramError + QLatin1Char('\n') + searchPathError);
 }
 
-template <typename Fn> Fn KestruneBinding::resolve(Fn &slot, const char *exportedName)
+template <typename Fn> Fn KestruneBinding::resolve(std::atomic<Fn> &slot, const char *exportedName)
 {
-    if (slot)
-        return slot;
+    if (Fn known = slot.load(std::memory_order_acquire))
+        return known;
+    const std::lock_guard<std::mutex> lock(loading_);
     ensureLoaded();
     QFunctionPointer address = library_.resolve(exportedName);
     if (!address) {
@@ -111,8 +115,9 @@ template <typename Fn> Fn KestruneBinding::resolve(Fn &slot, const char *exporte
                                : QStringLiteral("Cannot resolve symbol \"%1\" in %2: %3")
                                      .arg(name, library_.fileName(), loaderSays));
     }
-    slot = reinterpret_cast<Fn>(address);
-    return slot;
+    const auto function = reinterpret_cast<Fn>(address);
+    slot.store(function, std::memory_order_release);
+    return function;
 }
 
 KestTextFree KestruneBinding::textDeleter()

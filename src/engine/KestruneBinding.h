@@ -12,8 +12,10 @@
 #include <QLibrary>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 
 namespace kest {
@@ -106,12 +108,15 @@ private:
     struct Functions;
 
     void ensureLoaded();
-    template <typename Fn> Fn resolve(Fn &slot, const char *exportedName);
+    template <typename Fn> Fn resolve(std::atomic<Fn> &slot, const char *exportedName);
 
     QString libraryName_;
+    // Queries call the library from a thread of their own, so loading and resolving are locked;
+    // a function once resolved is called without the lock.
+    mutable std::mutex loading_;
     QLibrary library_;
     bool loaded_ = false;
-    bool heapServes_ = false;
+    std::atomic<bool> heapServes_{false};
     std::unique_ptr<Functions> fn_;
 };
 

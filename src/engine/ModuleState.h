@@ -1,9 +1,12 @@
 #pragma once
-// The module-wide flags that the window, the commands and the query engine share. There is one
-// user-interface thread and the library's callbacks run on it, so nothing here is locked.
+// The module-wide flags that the window, the commands and the query engine share. The window's
+// thread owns them, except while a query runs in the library on a thread of its own: its
+// callbacks then read the two requests, which the window may set at any moment, and they alone
+// use the progress counts and the Exec rows until the library returns.
 
 #include "ExecStore.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace kest {
@@ -14,12 +17,12 @@ inline constexpr int16_t False16 = 0;
 
 struct ModuleState {
     // Set by Stop (and by Exit); the engine's callbacks turn it into the end of the statement.
-    int16_t StopRequested = False16;
+    std::atomic<int16_t> StopRequested{False16};
     // Chooses the UTF-16 variants of the library's query functions.
     int16_t UseUnicode = False16;
     // Set by Exit: a query that is still inside the library must not touch the window or start
     // anything new once the library returns; the program is on its way out.
-    bool ExitRequested = false;
+    std::atomic<bool> ExitRequested{false};
     // A command that runs SQL is under way; another one started from inside it (its callbacks
     // let window messages run) is refused and changes nothing.
     bool QueryRunning = false;

@@ -1,10 +1,10 @@
 #include "RunningQuery.h"
 
-#include "EventPump.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "StatusTexts.h"
-#include "WindowPort.h"
+
+#include <chrono>
 
 namespace kest {
 namespace {
@@ -14,8 +14,10 @@ constexpr int16_t CallsPerStar = 1000;
 constexpr int16_t MostStars = 40;
 constexpr int16_t MostCalls = 32000;
 // About 20,000 engine steps: far more than one row of any result takes while rows flow, far
-// less than a person notices.
+// less than a person notices. A script of short statements that each wait for the disk makes few
+// steps in a long time, so the grace also ends after StopGraceTime.
 constexpr int32_t StopGraceCalls = 1000;
+constexpr std::chrono::milliseconds StopGraceTime{100};
 
 RunningQuery *running = nullptr;
 
@@ -23,10 +25,8 @@ RunningQuery *running = nullptr;
 void addStar(ModuleState &state, RunningQuery *run)
 {
     ++state.ProgressStars;
-    if (run != nullptr) {
-        run->engine.window.setStatusText(QStringLiteral("Searching ") + QString(state.ProgressStars, QLatin1Char('*')));
-        RefreshThrottled(run->engine.window);
-    }
+    if (run != nullptr)
+        run->starsToShow.store(state.ProgressStars, std::memory_order_relaxed);
     if (state.ProgressStars > MostStars)
         state.ProgressStars = 0;
 }
@@ -51,23 +51,31 @@ int16_t rowProgress(const ModuleState &state, RunningQuery &run)
         run.callsWithStopPending = 0;
         return False16;
     }
-    return ++run.callsWithStopPending > StopGraceCalls ? True16 : False16;
+    const auto now = std::chrono::steady_clock::now();
+    if (run.callsWithStopPending++ == 0)
+        run.stopSeenAt = now;
+    return run.callsWithStopPending > StopGraceCalls || now - run.stopSeenAt >= StopGraceTime ? True16 : False16;
 }
 
 int16_t progress()
 {
     RunningQuery *run = running;
     ModuleState &state = run != nullptr ? run->engine.state : moduleState();
-    EventPump &pump = eventPump();
-    pump.letMessagesRun();
-    const int16_t result =
-        run != nullptr && run->path == QueryPath::RowCallback ? rowProgress(state, *run) : tableProgress(state, run);
-    pump.letMessagesRun();
-    // A Stop seen in this second pass takes effect at the next call.
-    return result;
+    return run != nullptr && run->path == QueryPath::RowCallback ? rowProgress(state, *run) : tableProgress(state, run);
 }
 
 } // namespace
+
+QString ProgressTextToShow(RunningQuery &run)
+{
+    const int32_t stars = run.starsToShow.exchange(-1, std::memory_order_relaxed);
+    const int32_t rows = run.rowsFoundToShow.exchange(-1, std::memory_order_relaxed);
+    if (rows >= 0)
+        return QLatin1Char(' ') + QString::number(rows) + QStringLiteral(" rows found");
+    if (stars >= 0)
+        return QStringLiteral("Searching ") + QString(stars, QLatin1Char('*'));
+    return {};
+}
 
 RunningScope::RunningScope(RunningQuery &run) : previous_(running)
 {

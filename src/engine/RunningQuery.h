@@ -1,7 +1,8 @@
 #pragma once
 // The query that is inside the library. The library's progress callback takes no argument, so
 // both query paths' callbacks find their run through this one object, which lives exactly as
-// long as the library call.
+// long as the library call. The callbacks run on the library call's own thread and never touch
+// the window: what the window is to show they leave here, for the window's thread to pick up.
 
 #include "Engine.h"
 #include "MemoryBudget.h"
@@ -9,23 +10,45 @@
 #include "kestrune3.h"
 
 #include <QString>
+#include <QStringList>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <exception>
+#include <vector>
 
 namespace kest {
 
 struct RunningQuery {
+    RunningQuery(const Engine &engine, QueryPath path, BudgetReservation *listCopy = nullptr)
+        : engine(engine), path(path), listCopy(listCopy)
+    {
+    }
+
     const Engine &engine;
     QueryPath path;
     // A failure inside the row callback, which must not leave it as an exception.
     std::exception_ptr callbackFailure;
     // Progress calls since Stop was pressed with no row arriving to act on it.
     int32_t callsWithStopPending = 0;
+    std::chrono::steady_clock::time_point stopSeenAt{};
     // Row path: the memory that the list's copy of the rows it will show is going to need,
     // held back as they are stored, so that the store cannot spend it.
     BudgetReservation *listCopy = nullptr;
+
+    // For the window's thread while the call lasts: the table path's stars and the row path's
+    // rows found, each -1 once shown.
+    std::atomic<int32_t> starsToShow{-1};
+    std::atomic<int32_t> rowsFoundToShow{-1};
+    // Row path: the columns the list gains, in the order the rows asked for them, for the
+    // window's thread once the call has returned.
+    std::vector<QStringList> columnsToAdd;
+    int listColumns = 0; // the list's columns once those are added
 };
+
+// The status text that `run` has left for the window since the last call, or a null text.
+QString ProgressTextToShow(RunningQuery &run);
 
 // Makes `run` the running query for as long as the scope lives. A query started inside another
 // one is refused by the commands, but the one before is restored all the same.
@@ -43,9 +66,9 @@ private:
     RunningQuery *previous_;
 };
 
-// The progress callback of both paths, every 20 engine steps and between two statements: keeps
-// the window answering and turns Stop and Exit into an interrupt (code 9). On the table path it
-// also animates the status bar. On the row path rows that still flow end the statement
+// The progress callback of both paths, every 20 engine steps and between two statements: turns
+// Stop and Exit into an interrupt (code 9). On the table path it also counts the status bar's
+// stars. On the row path rows that still flow end the statement
 // themselves (code 4); the interrupt is for a statement that works without giving rows.
 int16_t KEST_CALL SQLProgressCallback();
 

@@ -1,0 +1,58 @@
+#include "WindowAnswers.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <atomic>
+#include <exception>
+#include <system_error>
+#include <thread>
+
+namespace kest {
+
+void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick)
+{
+    QAbstractEventDispatcher *const events = QAbstractEventDispatcher::instance();
+    if (QCoreApplication::instance() == nullptr || events == nullptr) {
+        call();
+        return;
+    }
+    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            try {
+                call();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            done.store(true, std::memory_order_release);
+            events->wakeUp(); // ends the wait below at once
+        });
+    } catch (const std::system_error &) {
+        call(); // no thread to be had: the window waits, as it would for any short call
+        return;
+    }
+    QTimer ticks;
+    ticks.setInterval(WindowTickInterval);
+    QObject::connect(&ticks, &QTimer::timeout, [&everyTick] {
+        try {
+            if (everyTick)
+                everyTick();
+        } catch (...) {
+            // A progress text that cannot be shown is not worth ending the run for.
+        }
+    });
+    ticks.start();
+    // Not a QEventLoop: Exit ends every event loop of the thread, and this wait must outlast it
+    // until the call has returned.
+    while (!done.load(std::memory_order_acquire))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace kest

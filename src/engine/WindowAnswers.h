@@ -1,0 +1,23 @@
+#pragma once
+// Calls into the library that can last long run on a thread of their own while the window's
+// events keep running on this one. The engine's callbacks cannot keep the window answering by
+// themselves: the engine calls none while it parses a statement (a second for a 10 MB INSERT) or
+// writes a transaction's pages at COMMIT, and a window that does not answer for that long looks
+// hung to the desktop.
+
+#include <chrono>
+#include <functional>
+
+namespace kest {
+
+// How often `everyTick` runs while the call lasts: status texts a person can follow, and
+// nothing a profile would notice.
+inline constexpr std::chrono::milliseconds WindowTickInterval{20};
+
+// Runs `call` on a new thread and returns when it has returned, running this thread's events
+// meanwhile (Stop, Exit, Clear, repaints) and `everyTick` about every WindowTickInterval.
+// `call` must not touch the window; an exception leaving it is thrown again here. Without an
+// application object or a thread to be had, `call` runs here and now.
+void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick);
+
+} // namespace kest
