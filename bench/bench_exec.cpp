@@ -4,7 +4,6 @@
 //  - the memory of the row store beyond the text of the cells;
 //  - how soon the list shows its 25000 rows once the statement has ended.
 
-#include "GiveBackMemory.h"
 #include "BenchSupport.h"
 #include "Csv.h"
 #include "DBExec.h"
@@ -76,7 +75,6 @@ double PausesSeconds(int count)
 
 int main(int argc, char **argv)
 {
-    kest::ShareOneHeapAcrossThreads(); // as the program does
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString database = dir.filePath(QStringLiteral("Albums.db"));

@@ -4,7 +4,6 @@
 //  - the cost of the progress callback on a long count;
 //  - how soon Stop ends a long statement.
 
-#include "GiveBackMemory.h"
 #include "BenchSupport.h"
 #include "DBQuery.h"
 #include "KestruneBinding.h"
@@ -51,7 +50,6 @@ double runQuery(frmMain &window, const QString &sql)
 
 int main(int argc, char **argv)
 {
-    kest::ShareOneHeapAcrossThreads(); // as the program does
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString database = dir.filePath(QStringLiteral("Albums.db"));

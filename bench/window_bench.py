@@ -308,6 +308,8 @@ def run_to_status(watcher, program, control, quiet):
 def scripts(args, display, built, scratch):
     watcher = Watcher(display.name)
     for name, path, table, rows in make_texts(scratch):
+        if args.texts and name not in args.texts.split(","):
+            continue
         size = os.path.getsize(path)
         print(f"{name}: {size / 1e6:.1f} MB", flush=True)
         figures = {"shell": [shell_script(path, scratch)]}  # Exec shows no change until its end
@@ -397,6 +399,7 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--only", choices=["query", "exec", "scripts"])
+    parser.add_argument("--texts", help="with --only scripts: the scripts to run, of dump,insert,line")
     parser.add_argument("--perf", help="record each round's program with perf into this file prefix")
     args = parser.parse_args()
     built = os.path.dirname(os.path.abspath(args.program))

@@ -1,4 +1,3 @@
-#include "GiveBackMemory.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QtDesktop.h"
@@ -12,7 +11,6 @@
 
 int main(int argc, char *argv[])
 {
-    kest::ShareOneHeapAcrossThreads();
     QApplication app(argc, argv);
     // Desktops match the window to its menu entry (kestrune-demo.desktop) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrune-demo"));

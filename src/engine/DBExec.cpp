@@ -157,7 +157,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
                 checkpoint = 110;
                 trap([&] { rows = library.sqlite_exec_rowcount(); }); // the library counts per thread
                 checkpoint = 50;
-                GiveBackFreedMemory(); // takes tens of milliseconds after a long statement: not on the window's thread
+                GiveBackFreedMemory(); // tens of milliseconds after a long statement: not on the window's thread
             };
             const auto showProgress = [&] {
                 const QString text = ProgressTextToShow(run);

@@ -79,7 +79,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
             // The library counts per thread.
             if (table && (!error || *error == '\0'))
                 Trapped(statusMessage, [&] { tableRows = library.sqlite_query_rowcount(); });
-            GiveBackFreedMemory(); // takes tens of milliseconds after a long statement: not on the window's thread
+            GiveBackFreedMemory(); // tens of milliseconds after a long statement: not on the window's thread
         };
         const auto showProgress = [&] {
             const QString text = ProgressTextToShow(run);
