@@ -159,12 +159,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
                 checkpoint = 50;
                 GiveBackFreedMemory(); // tens of milliseconds after a long statement: not on the window's thread
             };
-            const auto showProgress = [&] {
-                const QString text = ProgressTextToShow(run);
-                if (!text.isNull())
-                    window.setStatusText(text);
-            };
-            trap([&] { CallWhileWindowAnswers(call, showProgress); });
+            trap([&] { CallWhileWindowAnswers(call, [&] { ShowProgressText(run); }); });
         }
         elapsedSeconds = clock.elapsedSeconds();
         if (status == KEST_INTERRUPT)

@@ -81,12 +81,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
                 Trapped(statusMessage, [&] { tableRows = library.sqlite_query_rowcount(); });
             GiveBackFreedMemory(); // tens of milliseconds after a long statement: not on the window's thread
         };
-        const auto showProgress = [&] {
-            const QString text = ProgressTextToShow(run);
-            if (!text.isNull())
-                window.setStatusText(text);
-        };
-        Trapped(statusMessage, [&] { CallWhileWindowAnswers(call, showProgress); });
+        Trapped(statusMessage, [&] { CallWhileWindowAnswers(call, [&] { ShowProgressText(run); }); });
     }
     elapsedSeconds = clock.elapsedSeconds();
     statusCode = status;

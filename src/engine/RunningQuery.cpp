@@ -3,6 +3,7 @@
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "StatusTexts.h"
+#include "WindowPort.h"
 
 #include <chrono>
 
@@ -66,15 +67,14 @@ int16_t progress()
 
 } // namespace
 
-QString ProgressTextToShow(RunningQuery &run)
+void ShowProgressText(RunningQuery &run)
 {
     const int32_t stars = run.starsToShow.exchange(-1, std::memory_order_relaxed);
     const int32_t rows = run.rowsFoundToShow.exchange(-1, std::memory_order_relaxed);
     if (rows >= 0)
-        return QLatin1Char(' ') + QString::number(rows) + QStringLiteral(" rows found");
-    if (stars >= 0)
-        return QStringLiteral("Searching ") + QString(stars, QLatin1Char('*'));
-    return {};
+        run.engine.window.setStatusText(QLatin1Char(' ') + QString::number(rows) + QStringLiteral(" rows found"));
+    else if (stars >= 0)
+        run.engine.window.setStatusText(QStringLiteral("Searching ") + QString(stars, QLatin1Char('*')));
 }
 
 RunningScope::RunningScope(RunningQuery &run) : previous_(running)

@@ -47,8 +47,8 @@ struct RunningQuery {
     int listColumns = 0; // the list's columns once those are added
 };
 
-// The status text that `run` has left for the window since the last call, or a null text.
-QString ProgressTextToShow(RunningQuery &run);
+// On the window's thread: shows the status text that `run` has left since the last call, if any.
+void ShowProgressText(RunningQuery &run);
 
 // Makes `run` the running query for as long as the scope lives. A query started inside another
 // one is refused by the commands, but the one before is restored all the same.
