@@ -1,7 +1,6 @@
 #include "DBExec.h"
 
 #include "ByteArena.h"
-#include "GiveBackMemory.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QueryClock.h"
@@ -157,7 +156,6 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
                 checkpoint = 110;
                 trap([&] { rows = library.sqlite_exec_rowcount(); }); // the library counts per thread
                 checkpoint = 50;
-                GiveBackFreedMemory(); // tens of milliseconds after a long statement: not on the window's thread
             };
             trap([&] { CallWhileWindowAnswers(call, [&] { ShowProgressText(run); }); });
         }

@@ -1,7 +1,6 @@
 #include "DBQuery.h"
 
 #include "EventPump.h"
-#include "GiveBackMemory.h"
 #include "KestruneBinding.h"
 #include "ModuleState.h"
 #include "QueryClock.h"
@@ -79,7 +78,6 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
             // The library counts per thread.
             if (table && (!error || *error == '\0'))
                 Trapped(statusMessage, [&] { tableRows = library.sqlite_query_rowcount(); });
-            GiveBackFreedMemory(); // tens of milliseconds after a long statement: not on the window's thread
         };
         Trapped(statusMessage, [&] { CallWhileWindowAnswers(call, [&] { ShowProgressText(run); }); });
     }

@@ -18,4 +18,32 @@ inline void GiveBackFreedMemory()
 #endif
 }
 
+// For the length of one query on the query's own thread. glibc gives that thread a heap of its
+// own that grows one page, and one system call, at a time: 117,000 calls while the engine parses
+// a 600,000-row INSERT, a fifth of the parse. Asked to pad, it opens each new heap whole instead
+// (pages still come only when touched). The padding is taken back, and what the query freed
+// handed back, when the query ends.
+class QueryThreadHeap {
+public:
+    QueryThreadHeap()
+    {
+#if defined(__GLIBC__)
+        mallopt(M_TOP_PAD, WholeHeap);
+#endif
+    }
+    ~QueryThreadHeap()
+    {
+#if defined(__GLIBC__)
+        mallopt(M_TOP_PAD, DefaultPad);
+#endif
+        GiveBackFreedMemory();
+    }
+    QueryThreadHeap(const QueryThreadHeap &) = delete;
+    QueryThreadHeap &operator=(const QueryThreadHeap &) = delete;
+
+private:
+    static constexpr int WholeHeap = 64 << 20; // glibc's largest heap for a thread
+    static constexpr int DefaultPad = 128 << 10;
+};
+
 } // namespace kest

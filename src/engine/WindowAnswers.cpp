@@ -1,5 +1,7 @@
 #include "WindowAnswers.h"
 
+#include "GiveBackMemory.h"
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QTimer>
@@ -13,9 +15,14 @@ namespace kest {
 
 void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick)
 {
+    // Hands back what the call freed on the thread that made it, not on the window's thread.
+    const auto callOnItsHeap = [&call] {
+        const QueryThreadHeap heap;
+        call();
+    };
     QAbstractEventDispatcher *const events = QAbstractEventDispatcher::instance();
     if (QCoreApplication::instance() == nullptr || events == nullptr) {
-        call();
+        callOnItsHeap();
         return;
     }
     std::atomic<bool> done{false};
@@ -24,7 +31,7 @@ void CallWhileWindowAnswers(const std::function<void()> &call, const std::functi
     try {
         worker = std::thread([&] {
             try {
-                call();
+                callOnItsHeap();
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -32,7 +39,7 @@ void CallWhileWindowAnswers(const std::function<void()> &call, const std::functi
             events->wakeUp(); // ends the wait below at once
         });
     } catch (const std::system_error &) {
-        call(); // no thread to be had: the window waits, as it would for any short call
+        callOnItsHeap(); // no thread to be had: the window waits, as it would for any short call
         return;
     }
     QTimer ticks;

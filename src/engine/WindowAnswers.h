@@ -16,7 +16,8 @@ inline constexpr std::chrono::milliseconds WindowTickInterval{20};
 
 // Runs `call` on a new thread and returns when it has returned, running this thread's events
 // meanwhile (Stop, Exit, Clear, repaints) and `everyTick` about every WindowTickInterval.
-// `call` must not touch the window; an exception leaving it is thrown again here. Without an
+// `call` must not touch the window; an exception leaving it is thrown again here. What `call`
+// freed is handed back to the system on its thread before this returns. Without an
 // application object or a thread to be had, `call` runs here and now.
 void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick);
 
