@@ -62,6 +62,58 @@ private:
     qsizetype next_[3] = {-1, -1, -1};
 };
 
+// Every line end after `first` (the first that is not CR LF) made CR LF in a new text.
+QByteArray copiedWithCrLf(const char *text, qsizetype size, qsizetype first)
+{
+    LineEnds lineEnds(text, size);
+    QByteArray result;
+    result.reserve(size + size / 8 + 2); // CR LF for LF: lines are rarely shorter than 8 bytes
+    result.append(text, first);
+    qsizetype length = 0;
+    for (qsizetype at = first; at < size;) {
+        const qsizetype end = lineEnds.next(at, length);
+        result.append(text + at, end - at);
+        if (end < size)
+            result.append("\r\n", 2);
+        at = end + length;
+    }
+    return result;
+}
+
+// A text whose line ends are CR, LF and CR LF, `lone` of them not CR LF, grown in place from
+// its end: a pasted 100 MB dump is moved once instead of copied into a second buffer of its
+// size, whose fresh pages took most of the time.
+QByteArray grownWithCrLf(QByteArray utf8, qsizetype lone)
+{
+    qsizetype from = utf8.size(); // what is left to move lies before `from`
+    utf8.resize(from + lone);
+    char *text = utf8.data();
+    qsizetype to = utf8.size();
+    // The last LF and CR before `from` (-1: none), each searched again once passed.
+    qsizetype lastLf = from, lastCr = from;
+    const auto lastBefore = [text](char byte, qsizetype end) {
+        const void *found = memrchr(text, byte, std::size_t(end));
+        return found ? static_cast<const char *>(found) - text : qsizetype(-1);
+    };
+    while (to > from) { // once the two meet, the rest is already in place
+        if (lastLf >= from)
+            lastLf = lastBefore('\n', from);
+        if (lastCr >= from)
+            lastCr = lastBefore('\r', from);
+        const qsizetype at = std::max(lastLf, lastCr);
+        // CR LF moves as it is; a lone CR or LF gets its partner. Asked before the line end
+        // is written, which may land on it.
+        const bool crLf = text[at] == '\n' && at > 0 && text[at - 1] == '\r';
+        const qsizetype tail = from - (at + 1);
+        to -= tail;
+        std::memmove(text + to, text + at + 1, std::size_t(tail));
+        text[--to] = '\n';
+        text[--to] = '\r';
+        from = crLf ? at - 1 : at;
+    }
+    return utf8;
+}
+
 qsizetype lineCount(const QByteArray &text)
 {
     qsizetype lines = 0;
@@ -93,17 +145,13 @@ QByteArray ProgramTextUtf8(QByteArray utf8)
         first += 2;
     if (first == size)
         return utf8;
-    QByteArray result;
-    result.reserve(size + size / 8 + 2); // CR LF for LF: lines are rarely shorter than 8 bytes
-    result.append(text, first);
-    for (qsizetype at = first; at < size;) {
-        const qsizetype end = lineEnds.next(at, length);
-        result.append(text + at, end - at);
-        if (end < size)
-            result.append("\r\n", 2);
-        at = end + length;
+    qsizetype lone = 0; // line ends of one byte, each to become two
+    for (qsizetype at = first; (at = lineEnds.next(at, length)) < size; at += length) {
+        if (length == 3) // U+2028 or U+2029, which shrink: rare enough to be copied
+            return copiedWithCrLf(text, size, first);
+        lone += length == 1;
     }
-    return result;
+    return grownWithCrLf(std::move(utf8), lone);
 }
 
 QString ProgramText(const QPlainTextEdit &edit)

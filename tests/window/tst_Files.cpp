@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 
 #include <sys/resource.h>
@@ -175,6 +176,28 @@ private slots:
         QVERIFY(f->w->queryText().isEmpty() && !f->w->Text2->isReadOnly());
         f->run(f->w->Command1, QStringLiteral("SELECT count(*), sum(x LIKE '% \u00E9') FROM b"));
         QCOMPARE(f->rows(), QStringList{QStringLiteral("%1|%1").arg(rows)});
+    }
+
+    // A pasted big text ends each of its lines with CR LF, whatever ended them, as a small one.
+    void bigPasteEndsEveryLineWithCrLf_data()
+    {
+        QTest::addColumn<QStringList>("ends");
+        QTest::newRow("CR, LF and CR LF") << QStringList{"\r\n", "\n", "\r", "\n\r", "\n\n"};
+        QTest::newRow("with separators") << QStringList{"\n", "\u2028", "\r", "\u2029\r\n"};
+    }
+    void bigPasteEndsEveryLineWithCrLf()
+    {
+        QFETCH(QStringList, ends);
+        QString text = QStringLiteral("\n");
+        for (int i = 0; text.size() <= QueryEdit::BigTextBytes; ++i)
+            text += QStringLiteral("SELECT %1 AS \u00E9;").arg(i) + ends[i % ends.size()];
+        text += QStringLiteral("SELECT 0;\r");
+        f->desktop.setClipboardContents(text);
+        f->click(f->w->Command4);
+        f->click(f->w->Command17);
+        QString expected = text;
+        expected.replace(QRegularExpression(QStringLiteral("\r\n|\r|\n|\u2028|\u2029")), QStringLiteral("\r\n"));
+        QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), expected.toUtf8() + "\r\n");
     }
 
     // The file holds the window's lines with CR LF and one more CR LF, and loads back.
