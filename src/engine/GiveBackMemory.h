@@ -22,8 +22,9 @@ inline void GiveBackFreedMemory()
 // own that grows one page, and one system call, at a time: about 100,000 calls while the engine
 // parses a 600,000-row INSERT, a sixth of the parse. Asked to pad, it opens each new heap whole
 // instead (pages still come only when touched). The setting is the process's, so the window's
-// heap too grows in large steps meanwhile, of address space only. The padding is taken back, and
-// what the query freed handed back, when the query ends.
+// heap too grows in large steps meanwhile, of address space only; set while the window's thread
+// allocates, as glibc's own free() sets its neighbours, and either value is a sound one. The
+// padding is taken back, and what the query freed handed back, when the query ends.
 class QueryThreadHeap {
 public:
     QueryThreadHeap()
