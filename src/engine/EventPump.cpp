@@ -4,7 +4,7 @@
 
 namespace kest {
 
-void EventPump::runIfDue()
+void EventPump::letMessagesRun()
 {
     if (Clock::now() - last_ >= Interval)
         runNow();
