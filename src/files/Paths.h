@@ -1,8 +1,8 @@
 #pragma once
 // The fixed files in the program's folder and the completion of a bare database name.
 // The program's folder is a parameter: the window passes its own, which tests set to a
-// temporary folder. Data files go to DataFolder(), which is the program's folder unless the
-// user cannot write there.
+// temporary folder. Data files go to DataFolder(), which is the program's folder only for a
+// build tree or an unpacked copy that the user can write.
 
 #include <QLatin1StringView>
 #include <QString>
@@ -20,10 +20,13 @@ QString InProgramFolder(const QString &programFolder, const QString &fileName);
 
 // The folder for the data files that belong in the program's folder (a bare database name, the
 // saved script, the CSV export): `programFolder` itself, unchanged, while the user can write it
-// (a build tree, an unpacked copy). An installed program cannot, so then it is the per-user data
-// folder of the XDG convention (`$XDG_DATA_HOME/kestrune-demo`, by default
-// `~/.local/share/kestrune-demo`), created here when missing. If that cannot be created, the
-// path is still returned, and the write or open that follows fails with its usual message.
+// and it is a build tree or an unpacked copy. An installed program (one with the folder an
+// installation puts beside its bin folder) never uses it, even run by root, and a folder the user
+// cannot write is not used either: then it is the per-user data folder of the XDG convention
+// (`$XDG_DATA_HOME/kestrune-demo` for an absolute XDG_DATA_HOME, else
+// `~/.local/share/kestrune-demo`, the home from the password database when HOME is unset),
+// created private to the user (0700) when missing. If that cannot be created, the path is still
+// returned, and the write or open that follows fails with its usual message.
 QString DataFolder(const QString &programFolder);
 
 // The fixed files, in DataFolder(programFolder).
