@@ -1,6 +1,7 @@
 #pragma once
-// Writes that never lose the previous file: the bytes go to a temporary file beside the
-// target, which replaces the target only when every write and the final flush succeeded.
+// Writes that never lose the previous file: the bytes go to a new file beside the target, which
+// replaces the target only when every write and the final flush succeeded. A symbolic link at
+// the target is replaced as itself; the file it points to is never written.
 
 #include <QIODevice>
 #include <QString>
@@ -9,8 +10,8 @@
 
 namespace kest {
 
-// Calls `write` on the temporary file; false from it, or any failure to open, write or
-// rename, leaves the target as it was and returns false.
+// Calls `write` on the new file; false from it, or any failure to create, write or rename,
+// leaves the target as it was and returns false.
 bool WriteFileSafely(const QString &path, const std::function<bool(QIODevice &)> &write);
 
 } // namespace kest
