@@ -3,12 +3,19 @@
 #include "KestruneBinding.h"
 #include "files/Desktop.h"
 
+#include <csignal>
+
 namespace kest {
 
 StartUp openMainWindow(KestruneBinding &library, Desktop &desktop, ModuleState &state,
                        const QLocale &locale)
 {
     StartUp result;
+#ifdef SIGXFSZ
+    // A write past the file-size limit (ulimit -f) would end the program with this signal and
+    // lose what it was saving; ignored, the write fails (EFBIG) and is reported like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     auto window = std::make_unique<frmMain>(library, desktop, state, locale);
     try {
         window->Form_Load();

@@ -1,6 +1,7 @@
 #pragma once
 // Start-up: the main window is created and `Form_Load` runs. A library or function that cannot
-// be found ends start-up with a message box giving the loader's description.
+// be found ends start-up with a message box giving the loader's description. From start-up on,
+// a write past the file-size limit fails like a full disk instead of ending the program.
 
 #include "frmMain.h"
 
