@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace kest {
 
 enum class MessageButtons { Ok, YesNo };
@@ -32,7 +34,10 @@ public:
     // Returns the chosen file's full path, or empty text on cancel or any failure.
     virtual QString openFileName(const QString &folder, const QList<FileType> &types) = 0;
 
-    virtual void setClipboardText(const QString &text) = 0;
+    // Puts `text` on the clipboard. `whenReplaced` (may be empty) runs once, when anything
+    // replaces the text there, this program or another; the text's memory is given up then.
+    virtual void setClipboardText(const QString &text, std::function<void()> whenReplaced) = 0;
+    void setClipboardText(const QString &text) { setClipboardText(text, {}); }
     // Empty text when the clipboard holds no text.
     virtual QString clipboardText() = 0;
 

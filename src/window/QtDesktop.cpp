@@ -88,9 +88,26 @@ QString QtDesktop::openFileName(const QString &folder, const QList<FileType> &ty
     return dialog.selectedFiles().value(0);
 }
 
-void QtDesktop::setClipboardText(const QString &text)
+QtDesktop::QtDesktop()
+{
+    // The program's own change is told at once, from inside setText(); another program's when
+    // it takes the clipboard, which also frees the text this program held there.
+    clipboardChanged_ = QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, [this](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard)
+            if (const std::function<void()> replaced = std::exchange(whenClipboardReplaced_, {}))
+                replaced();
+    });
+}
+
+QtDesktop::~QtDesktop()
+{
+    QObject::disconnect(clipboardChanged_);
+}
+
+void QtDesktop::setClipboardText(const QString &text, std::function<void()> whenReplaced)
 {
     QGuiApplication::clipboard()->setText(text);
+    whenClipboardReplaced_ = std::move(whenReplaced);
 }
 
 QString QtDesktop::clipboardText()

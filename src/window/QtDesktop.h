@@ -23,19 +23,27 @@ void PrepareOpenDialog(QFileDialog &dialog, const QString &folder, const QList<F
 
 class QtDesktop final : public Desktop {
 public:
+    QtDesktop();
+    ~QtDesktop() override;
+    QtDesktop(const QtDesktop &) = delete;
+    QtDesktop &operator=(const QtDesktop &) = delete;
+
     // The window that message boxes and the dialog are centred on; none is fine.
     void setParentWindow(QWidget *window) { parent_ = window; }
 
     MessageAnswer message(const QString &prompt, const QString &title, MessageButtons buttons,
                           MessageIcon icon) override;
     QString openFileName(const QString &folder, const QList<FileType> &types) override;
-    void setClipboardText(const QString &text) override;
+    using Desktop::setClipboardText;
+    void setClipboardText(const QString &text, std::function<void()> whenReplaced) override;
     QString clipboardText() override;
     // The show code of the platform's shell has no counterpart: the desktop decides.
     bool openUrl(const QString &target, int showCode) override;
 
 private:
     QPointer<QWidget> parent_;
+    QMetaObject::Connection clipboardChanged_;
+    std::function<void()> whenClipboardReplaced_;
 };
 
 } // namespace kest

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QItemSelectionModel>
+#include <QPointer>
 #include <QTableView>
 
 #include <algorithm>
@@ -120,8 +121,13 @@ void ResultsCopy::copySelectedRows()
         auto reservation = std::make_unique<BudgetReservation>(budget_);
         const std::optional<QString> text = RowsAsText(model_, rows, reservation.get());
         if (text) {
-            desktop_.setClipboardText(*text);
-            onClipboard_ = std::move(reservation); // the text it replaced is no longer counted
+            // The clipboard shares the text's memory, which stays counted until the clipboard
+            // lets the text go; the window may be gone by then.
+            desktop_.setClipboardText(*text, [copy = QPointer<ResultsCopy>(this)] {
+                if (copy)
+                    copy->onClipboard_.reset();
+            });
+            onClipboard_ = std::move(reservation);
             return;
         }
     } catch (const std::bad_alloc &) {

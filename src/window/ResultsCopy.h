@@ -2,8 +2,8 @@
 // Rows of the results list `lvResults` copied elsewhere: Ctrl+C or the context menu's Copy puts
 // the selected rows on the clipboard as tab-separated text, the column names first, CR LF after
 // every line; Ctrl+A (or Select All) selects every row. The text is drawn from the memory
-// budget while it is built and while it is on the clipboard: a text that does not fit is not
-// put there, and a message says so.
+// budget while it is built and while it is on the clipboard, until something replaces it there:
+// a text that does not fit is not put there, and a message says so.
 
 #include "engine/MemoryBudget.h"
 
@@ -47,7 +47,7 @@ private:
     const ResultsModel &model_;
     Desktop &desktop_;
     MemoryBudget *budget_;
-    // The memory of the text now on the clipboard, counted until the next copy replaces it.
+    // The memory of the text now on the clipboard, counted until anything replaces it there.
     std::unique_ptr<BudgetReservation> onClipboard_;
 };
 

@@ -25,10 +25,18 @@ QString ScriptedDesktop::openFileName(const QString &folder, const QList<FileTyp
     return *answer;
 }
 
-void ScriptedDesktop::setClipboardText(const QString &text)
+void ScriptedDesktop::setClipboardText(const QString &text, std::function<void()> whenReplaced)
 {
     clipboardWrites_.append(text);
+    setClipboardContents(text);
+    whenClipboardReplaced_ = std::move(whenReplaced);
+}
+
+void ScriptedDesktop::setClipboardContents(const QString &text)
+{
     clipboard_ = text;
+    if (const std::function<void()> replaced = std::exchange(whenClipboardReplaced_, {}))
+        replaced();
 }
 
 bool ScriptedDesktop::openUrl(const QString &target, int showCode)

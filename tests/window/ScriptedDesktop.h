@@ -33,8 +33,8 @@ public:
     void queueFileName(const QString &fileName) { fileNames_.enqueue(fileName); }
     // The next open-file dialog throws instead of answering, as a broken dialog would.
     void queueFileDialogFailure() { fileNames_.enqueue(std::nullopt); }
-    // What the clipboard holds before the program writes to it.
-    void setClipboardContents(const QString &text) { clipboard_ = text; }
+    // What the clipboard holds before the program writes to it, or after another program did.
+    void setClipboardContents(const QString &text);
     void setShellAccepts(bool accepts) { shellAccepts_ = accepts; }
 
     const QList<Message> &messages() const { return messages_; }
@@ -50,7 +50,8 @@ public:
     // Empty text, as on cancel, when no file name is queued; throws std::runtime_error for a
     // queued failure.
     QString openFileName(const QString &folder, const QList<FileType> &types) override;
-    void setClipboardText(const QString &text) override;
+    using Desktop::setClipboardText;
+    void setClipboardText(const QString &text, std::function<void()> whenReplaced) override;
     QString clipboardText() override { return clipboard_; }
     bool openUrl(const QString &target, int showCode) override;
 
@@ -62,6 +63,7 @@ private:
     QStringList clipboardWrites_;
     QList<UrlRequest> urls_;
     QString clipboard_;
+    std::function<void()> whenClipboardReplaced_;
     bool shellAccepts_ = true;
     int unanswered_ = 0;
 };
