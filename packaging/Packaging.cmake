@@ -74,6 +74,9 @@ set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
+# Control files take Debian's modes (0644, maintainer scripts 0755), not those of the tree the
+# package is built from: a checkout or archive unpacked with umask 002 has files of 0664.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 # Each package has its own summary, the first line of its description; the common summary would
 # be put in front of each.
