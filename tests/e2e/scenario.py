@@ -329,6 +329,7 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         check(saved == "\r\n".join(CROSS_JOIN).encode() + b"\r\n", f"saved script {saved!r}")
         check(sorted(os.listdir(data)) == ["Albums.db", "Kestrune-output.csv", "Kestrune-saved.sql"],
               f"the per-user folder holds {os.listdir(data)}")
+        check(os.stat(data).st_mode & 0o777 == 0o700, f"the per-user folder's mode is {os.stat(data).st_mode:o}")
 
     with step("stop"):
         # A statement that works long before its first row: the window still answers Stop.
