@@ -12,7 +12,6 @@
 
 #include <sys/resource.h>
 
-#include <csignal>
 #include <optional>
 
 using namespace kest;
@@ -23,10 +22,10 @@ Q_DECLARE_METATYPE(QList<kest::FileType>)
 namespace {
 
 // While alive, no file of this process may grow beyond `bytes`: a write past it fails as on a
-// full disk, even for root.
+// full disk, even for root. SIGXFSZ is left as the program set it at start-up.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN))
+    explicit FileSizeLimit(rlim_t bytes)
     {
         getrlimit(RLIMIT_FSIZE, &previous_);
         rlimit limited = previous_;
@@ -36,13 +35,11 @@ public:
     ~FileSizeLimit()
     {
         setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, handler_);
     }
     bool active = false;
 
 private:
     rlimit previous_{};
-    void (*handler_)(int);
 };
 
 bool write(const QString &path, const QByteArray &bytes)
