@@ -22,7 +22,7 @@
 **    so a database file cannot run unsafe functions through its own views or
 **    triggers, and with extension loading off.
 **  - The functions may be called from several threads, but one connection
-**    must be used by one thread at a time.
+**    must be used by one thread at a time (kest_sqlite3_interrupt() excepted).
 **
 ** What the library does to the process that loads it:
 **  - Loading it runs none of its code that touches the engine: the host's
@@ -184,6 +184,19 @@ KEST_API int16_t KEST_CALL kest_sqlite3_close(int32_t *handle);
 */
 KEST_API int16_t KEST_CALL kest_sqlite_progress_handler(int32_t handle, int32_t steps,
                                                         kest_progress_callback callback);
+
+/*
+** Ends the run under way on connection `handle` as the engine's own interrupt
+** does: the statement ends at its next step, or at its next token while the
+** engine still parses it, the statements after it are not run, and the call
+** returns KEST_INTERRUPT. A statement that changes data inside an explicit
+** transaction rolls the whole transaction back; otherwise only the statement.
+** The one function that may be called while another thread uses the
+** connection; a connection closed meanwhile is left alone. A run that starts
+** after the call is not ended by it.
+** Returns KEST_OK, or KEST_MISUSE for an unknown or closed handle.
+*/
+KEST_API int16_t KEST_CALL kest_sqlite3_interrupt(int32_t handle);
 
 /*
 ** Runs every statement of `sql` (UTF-8), in order, and collects the rows of

@@ -67,6 +67,8 @@ int progress_hook(void *arg) noexcept
 {
     try {
         auto &connection = *static_cast<Connection *>(arg);
+        if (connection.interrupted.load(std::memory_order_relaxed))
+            return 1;
         connection.steps_unchecked += connection.steps.load(std::memory_order_relaxed);
         if (connection.steps_unchecked >= StepsPerBudgetLook) {
             connection.steps_unchecked = 0;
@@ -142,6 +144,7 @@ int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **err
         } else {
             TableBuilder builder;
             bound_engine(*connection);
+            connection->interrupted.store(false);
             RunOutcome outcome = run_statements(connection->db.get(), sql, builder, between(*connection));
             budget_outcome(*connection, outcome);
             code = outcome.code;
@@ -265,6 +268,7 @@ int16_t exec(int32_t handle, SqlSource sql, kest_row_callback callback, void *us
         } else {
             ExecSink sink(callback, user_arg);
             bound_engine(*connection);
+            connection->interrupted.store(false);
             RunOutcome outcome = run_statements(connection->db.get(), sql, sink, between(*connection));
             budget_outcome(*connection, outcome);
             code = outcome.code;
@@ -358,6 +362,22 @@ KEST_API int16_t KEST_CALL kest_sqlite_progress_handler(int32_t handle, int32_t 
             set_progress(*connection, OwnSteps, nullptr);
         else
             set_progress(*connection, steps, callback);
+        return SQLITE_OK;
+    } catch (...) {
+        return SQLITE_MISUSE;
+    }
+}
+
+KEST_API int16_t KEST_CALL kest_sqlite3_interrupt(int32_t handle)
+{
+    try {
+        // The table's reference keeps the engine's connection open while it is interrupted,
+        // whatever another thread closes meanwhile.
+        const auto connection = find_connection(handle);
+        if (connection == nullptr)
+            return SQLITE_MISUSE;
+        connection->interrupted.store(true);
+        sqlite3_interrupt(connection->db.get());
         return SQLITE_OK;
     } catch (...) {
         return SQLITE_MISUSE;

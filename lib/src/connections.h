@@ -25,6 +25,9 @@ struct Connection {
     // Engine steps between two calls of the hook, and since it last asked the memory budget.
     std::atomic<int32_t> steps{0};
     int64_t steps_unchecked = 0;
+    // Set by kest_sqlite3_interrupt from any thread, cleared when a run starts: the hook ends
+    // the run with it, between two statements too, where the engine forgets its own interrupt.
+    std::atomic<bool> interrupted{false};
     // The hook ended the statement because the engine's memory passed the budget.
     bool over_budget = false;
     // The engine's own bound on a text or blob, which a run lowers to what the budget allows.

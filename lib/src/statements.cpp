@@ -2,10 +2,12 @@
 
 #include "text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace kest {
 namespace {
@@ -24,6 +26,39 @@ bool at_end(const SqlSource &sql)
     return sql.utf16 != nullptr ? *sql.utf16 == 0 : *sql.utf8 == '\0';
 }
 
+// The engine converts all the UTF-16 it is given before it parses a word, so it is given the
+// front of the text, a window that doubles until it holds the whole statement: a script then
+// costs time in its length, not in its length times its statements.
+constexpr std::size_t FirstWindow = 512;              // UTF-16 units
+constexpr std::size_t LargestWindow = (1u << 30) - 1; // its bytes must fit in an int
+
+// The statement at the front of sql, from the engine's UTF-16 compiler; moves sql past it.
+int prepare16_next(sqlite3 *db, SqlSource &sql, sqlite3_stmt *&raw)
+{
+    if (sql.utf16_left == SqlSource::Unmeasured)
+        sql.utf16_left = std::char_traits<char16_t>::length(sql.utf16);
+    const std::size_t left = sql.utf16_left;
+    for (std::size_t window = std::min(FirstWindow, left);; window = std::min(window * 2, left)) {
+        const bool whole = window >= left || window > LargestWindow;
+        const void *tail = nullptr;
+        const int bytes = whole ? -1 : static_cast<int>(window * sizeof(char16_t));
+        const int rc = sqlite3_prepare16_v3(db, sql.utf16, bytes, 0, &raw, &tail);
+        const auto *end = static_cast<const char16_t *>(tail);
+        const std::size_t used = end != nullptr ? static_cast<std::size_t>(end - sql.utf16) : 0;
+        // A statement that ends before the window does is the one the whole text gives: the engine
+        // reads nothing past a statement's ';'. One that ends at the window's end may go on
+        // after it (a comment, a string or a surrogate pair cut short), and an error may be the cut's.
+        if (whole || (rc == SQLITE_OK ? used < window : (rc & 0xFF) != SQLITE_ERROR)) {
+            const std::size_t advance = used > 0 && used <= left ? used : left;
+            sql.utf16 += advance;
+            sql.utf16_left -= advance;
+            return rc;
+        }
+        sqlite3_finalize(raw);
+        raw = nullptr;
+    }
+}
+
 // Prepares the statement at the front of sql and moves sql past it. The statement is null
 // when only blanks or a comment were left.
 int prepare_next(sqlite3 *db, SqlSource &sql, StmtPtr &stmt)
@@ -31,9 +66,7 @@ int prepare_next(sqlite3 *db, SqlSource &sql, StmtPtr &stmt)
     sqlite3_stmt *raw = nullptr;
     int rc;
     if (sql.utf16 != nullptr) {
-        const void *tail = nullptr;
-        rc = sqlite3_prepare16_v3(db, sql.utf16, -1, 0, &raw, &tail);
-        sql.utf16 = tail != nullptr && tail != sql.utf16 ? static_cast<const char16_t *>(tail) : u"";
+        rc = prepare16_next(db, sql, raw);
     } else {
         const char *tail = nullptr;
         rc = sqlite3_prepare_v3(db, sql.utf8, -1, 0, &raw, &tail);

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,8 @@ struct RunOutcome {
 struct SqlSource {
     const char *utf8 = nullptr;
     const char16_t *utf16 = nullptr; // compiled by the engine itself when set
+    std::size_t utf16_left = Unmeasured; // the units of utf16 before its end, once measured
+    static constexpr std::size_t Unmeasured = static_cast<std::size_t>(-1);
 };
 
 class RowSink {

@@ -136,7 +136,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
         checkpoint = 50;
         const QueryClock clock;
         BudgetReservation listCopy(&library);
-        RunningQuery run(engine, QueryPath::RowCallback, &listCopy);
+        RunningQuery run(engine, QueryPath::RowCallback, handle, &listCopy);
         run.listColumns = window.columnCount();
         {
             const RunningScope running(run);
@@ -157,7 +157,9 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
                 trap([&] { rows = library.sqlite_exec_rowcount(); }); // the library counts per thread
                 checkpoint = 50;
             };
-            trap([&] { CallWhileWindowAnswers(call, [&] { ShowProgressText(run); }); });
+            const auto tick = [&] { OnWindowTick(run); };
+            const auto interrupt = [&] { InterruptRun(run); };
+            trap([&] { CallWhileWindowAnswers(call, tick, interrupt); });
         }
         elapsedSeconds = clock.elapsedSeconds();
         if (status == KEST_INTERRUPT)

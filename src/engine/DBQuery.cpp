@@ -61,7 +61,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
     int32_t tableRows = 0;
     const QueryClock clock;
     {
-        RunningQuery run(engine, QueryPath::Table);
+        RunningQuery run(engine, QueryPath::Table, handle);
         const RunningScope running(run);
         const bool unicode = engine.state.UseUnicode != False16;
         const auto call = [&] {
@@ -79,7 +79,9 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
             if (table && (!error || *error == '\0'))
                 Trapped(statusMessage, [&] { tableRows = library.sqlite_query_rowcount(); });
         };
-        Trapped(statusMessage, [&] { CallWhileWindowAnswers(call, [&] { ShowProgressText(run); }); });
+        const auto tick = [&] { OnWindowTick(run); };
+        const auto interrupt = [&] { InterruptRun(run); };
+        Trapped(statusMessage, [&] { CallWhileWindowAnswers(call, tick, interrupt); });
     }
     elapsedSeconds = clock.elapsedSeconds();
     statusCode = status;

@@ -25,6 +25,7 @@ struct KestruneBinding::Functions {
     std::atomic<decltype(&kest_sqlite3_open_v2)> open_v2{nullptr};
     std::atomic<decltype(&kest_sqlite3_close)> close{nullptr};
     std::atomic<decltype(&kest_sqlite_progress_handler)> progress_handler{nullptr};
+    std::atomic<decltype(&kest_sqlite3_interrupt)> interrupt{nullptr};
     std::atomic<decltype(&kest_sqlite_get_table)> get_table{nullptr};
     std::atomic<decltype(&kest_sqlite_get_table_unicode)> get_table_unicode{nullptr};
     std::atomic<decltype(&kest_sqlite_query_rowcount)> query_rowcount{nullptr};
@@ -145,6 +146,11 @@ int16_t KestruneBinding::sqlite_progress_handler(int32_t handle, int32_t steps,
                                                  kest_progress_callback callback)
 {
     return resolve(fn_->progress_handler, "kest_sqlite_progress_handler")(handle, steps, callback);
+}
+
+int16_t KestruneBinding::sqlite3_interrupt(int32_t handle)
+{
+    return resolve(fn_->interrupt, "kest_sqlite3_interrupt")(handle);
 }
 
 int16_t KestruneBinding::sqlite_get_table(KestTable &result, int32_t handle, const QByteArray &sql,

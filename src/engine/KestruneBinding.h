@@ -77,6 +77,8 @@ public:
     int16_t sqlite3_close(int32_t &handle);
     int16_t sqlite_progress_handler(int32_t handle, int32_t steps,
                                     kest_progress_callback callback);
+    // The one call that may come from another thread while a query uses `handle`.
+    int16_t sqlite3_interrupt(int32_t handle);
     int16_t sqlite_get_table(KestTable &result, int32_t handle, const QByteArray &sql,
                              KestText &errmsg, int16_t &status);
     // `sql` must end with U+0000.

@@ -6,6 +6,7 @@
 #include "WindowPort.h"
 
 #include <chrono>
+#include <cstdlib>
 
 namespace kest {
 namespace {
@@ -67,14 +68,31 @@ int16_t progress()
 
 } // namespace
 
-void ShowProgressText(RunningQuery &run)
+void OnWindowTick(RunningQuery &run)
 {
+    if (run.engine.state.ExitRequested) {
+        const auto now = std::chrono::steady_clock::now();
+        if (run.exitSeenAt == std::chrono::steady_clock::time_point{})
+            run.exitSeenAt = now;
+        else if (now - run.exitSeenAt >= ExitWait)
+            std::_Exit(1); // no destructor may run while the query's thread still uses what they free
+        InterruptRun(run);
+    }
     const int32_t stars = run.starsToShow.exchange(-1, std::memory_order_relaxed);
     const int32_t rows = run.rowsFoundToShow.exchange(-1, std::memory_order_relaxed);
     if (rows >= 0)
         run.engine.window.setStatusText(QLatin1Char(' ') + QString::number(rows) + QStringLiteral(" rows found"));
     else if (stars >= 0)
         run.engine.window.setStatusText(QStringLiteral("Searching ") + QString(stars, QLatin1Char('*')));
+}
+
+void InterruptRun(RunningQuery &run) noexcept
+{
+    try {
+        run.engine.library.sqlite3_interrupt(run.handle);
+    } catch (...) {
+        // A library without the function: the statement ends at its next callback instead.
+    }
 }
 
 RunningScope::RunningScope(RunningQuery &run) : previous_(running)

@@ -21,18 +21,21 @@
 namespace kest {
 
 struct RunningQuery {
-    RunningQuery(const Engine &engine, QueryPath path, BudgetReservation *listCopy = nullptr)
-        : engine(engine), path(path), listCopy(listCopy)
+    RunningQuery(const Engine &engine, QueryPath path, int32_t handle, BudgetReservation *listCopy = nullptr)
+        : engine(engine), path(path), handle(handle), listCopy(listCopy)
     {
     }
 
     const Engine &engine;
     QueryPath path;
+    int32_t handle; // the connection the library's call runs on
     // A failure inside the row callback, which must not leave it as an exception.
     std::exception_ptr callbackFailure;
     // Progress calls since Stop was pressed with no row arriving to act on it.
     int32_t callsWithStopPending = 0;
     std::chrono::steady_clock::time_point stopSeenAt{};
+    // When the window's thread first saw Exit while the call lasted.
+    std::chrono::steady_clock::time_point exitSeenAt{};
     // Row path: the memory that the list's copy of the rows it will show is going to need,
     // held back as they are stored, so that the store cannot spend it.
     BudgetReservation *listCopy = nullptr;
@@ -47,8 +50,20 @@ struct RunningQuery {
     int listColumns = 0; // the list's columns once those are added
 };
 
-// On the window's thread: shows the status text that `run` has left since the last call, if any.
-void ShowProgressText(RunningQuery &run);
+// On the window's thread, about every WindowTickInterval while the library's call lasts: shows
+// the status text that `run` has left since the last tick, if any. Once Exit is asked it ends the
+// statement through the library, on every tick until the call returns: an interrupt that comes
+// before the library has begun its run finds nothing to end. A call that still has not returned
+// ExitWait later is in work that the engine cannot interrupt (the parse of a long text without
+// spaces, a COMMIT writing its pages, a wait for a lock): the process then ends without it, with
+// status 1, and the engine's journal rolls the unfinished transaction back when the database is
+// next opened.
+inline constexpr std::chrono::milliseconds ExitWait{400};
+void OnWindowTick(RunningQuery &run);
+
+// On the window's thread while the library's call lasts: ends the statement at the engine's next
+// step, or next token while it parses, as the engine rolls such a statement back.
+void InterruptRun(RunningQuery &run) noexcept;
 
 // Makes `run` the running query for as long as the scope lives. A query started inside another
 // one is refused by the commands, but the one before is restored all the same.

@@ -13,7 +13,8 @@
 
 namespace kest {
 
-void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick)
+void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick,
+                            const std::function<void()> &interrupt)
 {
     // Hands back what the call freed on the thread that made it, not on the window's thread.
     const auto callOnItsHeap = [&call] {
@@ -42,21 +43,30 @@ void CallWhileWindowAnswers(const std::function<void()> &call, const std::functi
         callOnItsHeap(); // no thread to be had: the window waits, as it would for any short call
         return;
     }
-    QTimer ticks;
-    ticks.setInterval(WindowTickInterval);
-    QObject::connect(&ticks, &QTimer::timeout, [&everyTick] {
-        try {
-            if (everyTick)
-                everyTick();
-        } catch (...) {
-            // A progress text that cannot be shown is not worth ending the run for.
-        }
-    });
-    ticks.start();
-    // Not a QEventLoop: Exit ends every event loop of the thread, and this wait must outlast it
-    // until the call has returned.
-    while (!done.load(std::memory_order_acquire))
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    try {
+        QTimer ticks;
+        ticks.setInterval(WindowTickInterval);
+        QObject::connect(&ticks, &QTimer::timeout, [&everyTick] {
+            try {
+                if (everyTick)
+                    everyTick();
+            } catch (...) {
+                // A progress text that cannot be shown is not worth ending the run for.
+            }
+        });
+        ticks.start();
+        // Not a QEventLoop: Exit ends every event loop of the thread, and this wait must outlast
+        // it until the call has returned.
+        while (!done.load(std::memory_order_acquire))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    } catch (...) {
+        // An event that failed may have left the event loop unfit to go on: the call is ended
+        // and waited for here, and the failure is the run's outcome.
+        if (interrupt)
+            interrupt();
+        worker.join();
+        throw;
+    }
     worker.join();
     if (failure)
         std::rethrow_exception(failure);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -291,6 +292,22 @@ TEST_P(BothPaths, FilesNotADatabaseLockedReadOnlyAndUntrusted)
     check("SELECT name FROM pragma_database_list", h, KEST_OK, {{"name"}, {"main"}});
 }
 
+// Every statement of a long script runs once, and as written: statements of many lengths, a ';'
+// in a comment, a string and a trigger, characters outside the BMP.
+TEST_P(BothPaths, ALongScriptRunsEveryStatementAsWritten)
+{
+    std::string script = "CREATE TABLE s(v); CREATE TRIGGER t AFTER INSERT ON s WHEN new.v = 'x;' "
+                         "BEGIN INSERT INTO s VALUES('y;'); END; INSERT INTO s VALUES('x;');\n";
+    int64_t characters = 4;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string n = std::to_string(i);
+        script += "INSERT INTO s SELECT '" + std::string(i % 700, ';') + "😀" + n + "' /* ; */ || 'z';\r\n";
+        characters += i % 700 + 2 + static_cast<int64_t>(n.size());
+    }
+    check(script + "SELECT count(*) AS n, sum(length(v)) AS c FROM s", db, KEST_OK,
+          {{"n", "c"}, {"3002", std::to_string(characters)}});
+}
+
 // The engine may build no value longer than half of what the budget leaves (ctest sets it).
 TEST_P(BothPaths, OutOfMemoryIsCodeSevenWithNoTable)
 {
@@ -320,6 +337,7 @@ TEST_F(Contract, HandlesAndOpenFailures)
     EXPECT_EQ(closing, 0);
     for (int32_t bad : {stale, 0x7fff1234}) {
         EXPECT_EQ(kest_sqlite_progress_handler(bad, 20, progress), KEST_MISUSE);
+        EXPECT_EQ(kest_sqlite3_interrupt(bad), KEST_MISUSE);
         for (const Path path : {Path::Table, Path::Exec}) {
             mode.path = path;
             check("SELECT 1", bad, KEST_MISUSE, {}, "unknown or closed database handle");
@@ -461,4 +479,25 @@ TEST_F(Contract, DamagedCopiesEndInAStatusThatSaysWhatHappened)
     }
     EXPECT_GT(codes[11] + codes[KEST_NOTADB], 0); // the damage was real
     EXPECT_GT(codes[KEST_OK], 0);
+}
+
+// Another thread ends a run while the engine parses a long statement (the table it names is
+// missing, which only the parse's end would find) and while it steps; the next run is not ended.
+TEST_F(Contract, InterruptFromAnotherThreadEndsTheRun)
+{
+    std::string insert = "INSERT INTO missing VALUES (0)";
+    for (int i = 1; i < 100000; ++i)
+        insert += ",(" + std::to_string(i) + ")";
+    for (const std::string &sql : {insert, std::string("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                                       "FROM n) SELECT count(*) FROM n")}) {
+        std::atomic<bool> ended{false};
+        std::thread interrupter([&] {
+            for (; !ended; std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+                EXPECT_EQ(kest_sqlite3_interrupt(db), KEST_OK);
+        });
+        check(sql, db, KEST_INTERRUPT, {});
+        ended = true;
+        interrupter.join();
+    }
+    check("SELECT 1 AS a", db, KEST_OK, {{"a"}, {"1"}});
 }

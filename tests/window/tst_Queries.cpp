@@ -6,7 +6,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+#include <stdexcept>
+#include <thread>
 
 using namespace kest;
 using namespace kest::test;
@@ -161,18 +168,34 @@ private slots:
         }
     }
 
+    // Stop in a script of statements that each take long in few engine steps, as one that waits
+    // for the disk does (here a 4 MB random blob, 20 ms), ends within the grace of 100 ms and one
+    // statement, not after a count of steps that such statements take many seconds to make.
+    void stopEndsAScriptOfSlowStatementsInTime()
+    {
+        QElapsedTimer sinceStop;
+        QTimer::singleShot(300, [&] { f->click(f->w->Command14); sinceStop.start(); });
+        f->run(f->w->Command12, "CREATE TABLE m(x);\r\n" +
+                                    QStringLiteral("INSERT INTO m VALUES(length(randomblob(4000000)));\r\n").repeated(2000));
+        const qint64 took = sinceStop.elapsed();
+        QCOMPARE(f->untimedStatus(), QStringLiteral(" 0 rows - Status code: 9 (User cancelled)"));
+        QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+    }
+
     // The engine gives no callbacks while it parses a long statement; the window answers all the
     // same: while the run is on, another connection can still take the write lock.
     void theWindowAnswersWhileALongStatementIsParsed()
     {
         QString insert = QStringLiteral("INSERT INTO p VALUES (0,'x')");
         for (int i = 1; i < 200000; ++i)
-            insert += QStringLiteral(",(%1,'x')").arg(i);
+            insert += QStringLiteral(", (%1, 'x')").arg(i); // the engine looks for an interrupt at each space
         f->run(f->w->Command1, QStringLiteral("CREATE TABLE p(a, b)"));
         f->desktop.setClipboardContents(insert);
         f->click(f->w->Command4);
         int32_t other = 0;
         QCOMPARE(f->library.sqlite3_open_v2(f->path(QStringLiteral("test.db")).toUtf8(), other, KEST_OPEN_READWRITE, nullptr), 0);
+        QElapsedTimer clock;
+        qint64 run = std::numeric_limits<qint64>::max();
         for (QPushButton *button : {f->w->Command1, f->w->Command12}) {
             bool running = false;
             int16_t lockTaken = -1;
@@ -181,7 +204,9 @@ private slots:
                 KestText error;
                 lockTaken = f->library.sqlite_exec(other, "BEGIN IMMEDIATE; ROLLBACK", nullptr, nullptr, error);
             });
+            clock.start();
             f->click(button);
+            run = std::min(run, clock.elapsed());
             QVERIFY(running);
             QCOMPARE(lockTaken, 0);
             QVERIFY2(f->untimedStatus().endsWith(QStringLiteral("0 rows - Status code: 0 (Success)")), qPrintable(f->status()));
@@ -189,6 +214,22 @@ private slots:
         f->library.sqlite3_close(other);
         f->run(f->w->Command1, QStringLiteral("SELECT count(*) FROM p"));
         QCOMPARE(f->rows(), QStringList{"400000"});
+
+        // Exit ends the parse through the library: the call returns long before a parse would
+        // end, and the database keeps nothing of the statement. (Exit ends the test's event
+        // loops too, so this comes last.)
+        f->click(f->w->Command4);
+        QTimer::singleShot(0, [&] { f->click(f->w->Command2); });
+        clock.start();
+        f->click(f->w->Command1);
+        QVERIFY2(clock.elapsed() < run / 4, qPrintable(QStringLiteral("%1 of %2 ms").arg(clock.elapsed()).arg(run)));
+        QCOMPARE(f->library.sqlite3_open_v2(f->path(QStringLiteral("test.db")).toUtf8(), other, KEST_OPEN_READWRITE, nullptr), 0);
+        KestTable table;
+        KestText error;
+        int16_t status = -1;
+        f->library.sqlite_get_table(table, other, "SELECT count(*) FROM p UNION ALL SELECT * FROM pragma_integrity_check", error, status);
+        QVERIFY(status == 0 && table && QByteArray(KEST_CELL(table.get(), 0, 1)) == "400000" && QByteArray(KEST_CELL(table.get(), 0, 2)) == "ok");
+        f->library.sqlite3_close(other);
     }
 
     void clearEmptiesTheList()
@@ -198,6 +239,17 @@ private slots:
         QCOMPARE(f->w->results().rowCount(), 0);
         QCOMPARE(f->w->results().columnCount(), 0);
         QCOMPARE(f->status(), QStringLiteral(" Results window cleared"));
+    }
+
+    // An event that fails while a query runs ends the query and is reported; the window goes on.
+    void aFailingEventEndsTheRunAndIsReported()
+    {
+        QTimer::singleShot(100, [] { throw std::runtime_error("window event failed"); });
+        f->run(f->w->Command1, numbers(100000000, QStringLiteral("count(*)")));
+        QVERIFY2(f->status().contains(QStringLiteral("[window event failed]")), qPrintable(f->status()));
+        QVERIFY(f->idle());
+        f->run(f->w->Command1, QStringLiteral("SELECT 42"));
+        QCOMPARE(f->rows(), QStringList{"42"});
     }
 
     void theDisplayLimitIsAsked()
