@@ -109,9 +109,16 @@ void ResultsModel::removeAllColumns()
 
 void ResultsModel::addColumn(const QString &header)
 {
-    const int column = static_cast<int>(headers_.size());
-    announceInsertColumns(column, column);
-    headers_.append(header);
+    addColumns({header});
+}
+
+void ResultsModel::addColumns(const QStringList &headers)
+{
+    if (headers.isEmpty())
+        return;
+    const int first = static_cast<int>(headers_.size());
+    announceInsertColumns(first, first + static_cast<int>(headers.size()) - 1);
+    headers_.append(headers);
     announceInsertedColumns();
 }
 
