@@ -136,7 +136,8 @@ class Watcher:
         width, height = ui.WINDOW_SIZE
         last_image, last_change = None, time.monotonic()
         sent, number, longest = None, 0, 0.0
-        while time.monotonic() - last_change < quiet:
+        # A window that does not answer shows no change either: the watch goes on until it answers.
+        while time.monotonic() - last_change < quiet or (sent is not None and time.monotonic() - sent > 0.05):
             while self.d.pending_events():
                 reply = self.d.next_event()
                 if reply.type == X.ClientMessage and reply.data[1][1] == number and sent is not None:
