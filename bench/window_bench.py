@@ -136,7 +136,8 @@ class Watcher:
         width, height = ui.WINDOW_SIZE
         last_image, last_change = None, time.monotonic()
         sent, number, longest = None, 0, 0.0
-        while time.monotonic() - last_change < quiet:
+        # A window that does not answer shows no change either: the watch goes on until it answers.
+        while time.monotonic() - last_change < quiet or (sent is not None and time.monotonic() - sent > 0.05):
             while self.d.pending_events():
                 reply = self.d.next_event()
                 if reply.type == X.ClientMessage and reply.data[1][1] == number and sent is not None:
@@ -216,25 +217,49 @@ def exec_round(watcher, program, folder):
     return (asked - clicked) + (saved - yes), size
 
 
-def make_texts(scratch):
-    """The two texts: a .dump of a generated table, and one long INSERT on one line."""
-    generated = os.path.join(scratch, "generated.db")
-    subprocess.run(["sqlite3", generated, "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, amount REAL, note TEXT);"
-                    "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1000000) "
-                    "INSERT INTO t SELECT i, 'name ' || i, i * 1.25, printf('%.40c', 'x') || i FROM c;"], check=True)
-    dump = os.path.join(scratch, "dump.sql")
-    with open(dump, "w") as out:
-        subprocess.run(["sqlite3", generated, ".dump"], stdout=out, check=True)
-    os.remove(generated)
-    insert = os.path.join(scratch, "insert.sql")
-    with open(insert, "w") as out:
+def make_texts(scratch, chosen):
+    """The texts named in `chosen` (all when empty): a .dump of a generated table, one long INSERT
+    on one line, one long literal, and two wide results."""
+    def dump(path):
+        generated = os.path.join(scratch, "generated.db")
+        subprocess.run(["sqlite3", generated, "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, amount REAL, note TEXT);"
+                        "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1000000) "
+                        "INSERT INTO t SELECT i, 'name ' || i, i * 1.25, printf('%.40c', 'x') || i FROM c;"], check=True)
+        with open(path, "w") as out:
+            subprocess.run(["sqlite3", generated, ".dump"], stdout=out, check=True)
+        os.remove(generated)
+
+    def insert(out):
         out.write("CREATE TABLE u(a INTEGER, b TEXT);\nINSERT INTO u VALUES ")
         out.write(",".join(f"({i},'v{i}')" for i in range(1, 600001)))
         out.write(";\n")
-    line = os.path.join(scratch, "line.sql")
-    with open(line, "w") as out:
+
+    def line(out):
         out.write("SELECT length('" + "y" * (1 << 20) + "');\n")
-    return [("dump", dump, "t", 1000000), ("insert", insert, "u", 600000), ("line", line, None, None)]
+
+    # Wide results: 2,000 columns of a few rows, and 100 columns of the 25,000 rows Exec shows.
+    def wide(out):
+        out.write("WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r WHERE i < 3) SELECT "
+                  + ", ".join(f"i * {c} AS c{c}" for c in range(1, 2001)) + " FROM r;\n")
+
+    def widerows(out):
+        out.write("WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r WHERE i < 25000) SELECT "
+                  + ", ".join(f"'v' || (i * {c}) AS c{c}" for c in range(1, 101)) + " FROM r;\n")
+
+    texts = []
+    for name, make, table, rows in (("dump", dump, "t", 1000000), ("insert", insert, "u", 600000),
+                                    ("line", line, None, None), ("wide", wide, None, None),
+                                    ("widerows", widerows, None, None)):
+        if chosen and name not in chosen:
+            continue
+        path = os.path.join(scratch, f"{name}.sql")
+        if make is dump:
+            dump(path)
+        else:
+            with open(path, "w") as out:
+                make(out)
+        texts.append((name, path, table, rows))
+    return texts
 
 
 SHELL_PEAKS = []
@@ -246,7 +271,8 @@ def shell_script(path, folder):
     if os.path.exists(database):
         os.remove(database)
     start = time.monotonic()
-    child = subprocess.Popen(["sh", "-c", 'exec sqlite3 "$1" < "$2"', "sh", database, path])
+    child = subprocess.Popen(["sh", "-c", 'exec sqlite3 "$1" < "$2"', "sh", database, path],
+                             stdout=subprocess.DEVNULL)
     _, status, usage = os.wait4(child.pid, 0)
     seconds = time.monotonic() - start
     child.returncode = 0
@@ -307,9 +333,7 @@ def run_to_status(watcher, program, control, quiet):
 
 def scripts(args, display, built, scratch):
     watcher = Watcher(display.name)
-    for name, path, table, rows in make_texts(scratch):
-        if args.texts and name not in args.texts.split(","):
-            continue
+    for name, path, table, rows in make_texts(scratch, args.texts.split(",") if args.texts else []):
         size = os.path.getsize(path)
         print(f"{name}: {size / 1e6:.1f} MB", flush=True)
         figures = {"shell": [shell_script(path, scratch)]}  # Exec shows no change until its end
@@ -399,7 +423,7 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--only", choices=["query", "exec", "scripts"])
-    parser.add_argument("--texts", help="with --only scripts: the scripts to run, of dump,insert,line")
+    parser.add_argument("--texts", help="with --only scripts: the scripts to run, of dump,insert,line,wide,widerows")
     parser.add_argument("--perf", help="record each round's program with perf into this file prefix")
     args = parser.parse_args()
     built = os.path.dirname(os.path.abspath(args.program))

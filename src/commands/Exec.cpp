@@ -134,10 +134,16 @@ void Command12_Click(CommandHost &host)
     if (state.ExitRequested)
         return; // the program is on its way out: no question, no export
 
+    // A column is sized from up to a thousand of its cells: a hundred columns take a third of a
+    // second, so the window answers between columns (a Clear meanwhile leaves none to size).
     Step([&] {
-        for (int c = 0; c < window.columnCount(); ++c)
+        for (int c = 0; c < window.columnCount() && !state.ExitRequested; ++c) {
             window.sizeColumnToContents(c);
+            eventPump().letMessagesRun();
+        }
     });
+    if (state.ExitRequested)
+        return;
     Step([&] {
         window.refreshResults();
         window.setResultsVisible(true);

@@ -109,9 +109,16 @@ void ResultsModel::removeAllColumns()
 
 void ResultsModel::addColumn(const QString &header)
 {
-    const int column = static_cast<int>(headers_.size());
-    announceInsertColumns(column, column);
-    headers_.append(header);
+    addColumns({header});
+}
+
+void ResultsModel::addColumns(const QStringList &headers)
+{
+    if (headers.isEmpty())
+        return;
+    const int first = static_cast<int>(headers_.size());
+    announceInsertColumns(first, first + static_cast<int>(headers.size()) - 1);
+    headers_.append(headers);
     announceInsertedColumns();
 }
 
@@ -132,7 +139,7 @@ void ResultsModel::ensureStride(int columns)
         return;
     // Widening moves every stored row once; rows are normally added after their columns.
     const int stride = std::max(columns, static_cast<int>(headers_.size()));
-    std::vector<std::string_view> wider(static_cast<std::size_t>(ownRows_) * stride);
+    std::deque<std::string_view> wider(static_cast<std::size_t>(ownRows_) * stride);
     for (int r = 0; r < ownRows_; ++r)
         std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(r) * stride_, stride_,
                     wider.begin() + static_cast<std::ptrdiff_t>(r) * stride);

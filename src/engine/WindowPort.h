@@ -24,7 +24,8 @@ public:
     // The results list `lvResults`.
     virtual void removeAllRows() = 0;
     virtual void removeAllColumns() = 0;
-    // A column with the list's default width and alignment.
+    // A column with the list's default width and alignment. Columns added one after the other
+    // reach the list together, at the next call; columnCount() counts them at once.
     virtual void addColumn(const QString &header) = 0;
     // Rows and cells in UTF-8, as the library hands them out. `row` counts from 1, `column`
     // from 0; a column beyond the last one widens the list.
@@ -32,6 +33,8 @@ public:
     virtual void setCellUtf8(int row, int column, std::string_view text) = 0;
     // Between these two, rows and cells are added without telling the list's view about each
     // one; it hears of all of them at the end. Thousands of rows then cost no more than one.
+    // The window answers between rows; once a Clear or the closing window has emptied the list
+    // meanwhile, the rest of the rows and cells are not added.
     virtual void beginBulkUpdate() = 0;
     virtual void endBulkUpdate() = 0;
     virtual int rowCount() const = 0;

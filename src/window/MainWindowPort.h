@@ -3,6 +3,8 @@
 
 #include "WindowPort.h"
 
+#include <QStringList>
+
 class QStatusBar;
 class QTableView;
 class QWidget;
@@ -35,11 +37,22 @@ public:
     void setResultsVisible(bool visible) override;
     void refreshResults() override;
 
+    // The window is closing: rows still arriving in a bulk update are not added.
+    void stopFilling() { fillStopped_ = filling_; }
+
 private:
+    void addPendingColumns();
+
     QWidget &window_;
     QStatusBar &statusBar_;
     QTableView &list_;
     ResultsModel &model_;
+    // Columns named one after the other reach the list together, at the port's next call.
+    QStringList pendingColumns_;
+    // A bulk update lets the window answer between rows; a Clear or the window closing
+    // meanwhile ends it, and the rest of its rows are not added.
+    bool filling_ = false;
+    bool fillStopped_ = false;
 };
 
 } // namespace kest

@@ -244,6 +244,7 @@ void frmMain::moveEvent(QMoveEvent *event)
 void frmMain::closeEvent(QCloseEvent *event)
 {
     event->accept();
+    port_->stopFilling();
     Exit(state_);
 }
 

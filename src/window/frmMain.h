@@ -3,6 +3,7 @@
 // file under src/commands, the engine reaches the window through port().
 
 #include "CommandHost.h"
+#include "MainWindowPort.h"
 
 #include <QLocale>
 #include <QWidget>
@@ -25,7 +26,6 @@ class Desktop;
 class KestruneBinding;
 class QueryEdit;
 class ResultsModel;
-class WindowPort;
 struct ModuleState;
 
 class frmMain : public QWidget, public CommandHost {
@@ -100,7 +100,7 @@ private:
     QLocale locale_;
     QString programFolder_;
     ResultsModel *results_;
-    std::unique_ptr<WindowPort> port_;
+    std::unique_ptr<MainWindowPort> port_;
     // The outer size the resize rule last worked from.
     QSize ruledOuterSize_;
     // Runs the rule again shortly after the last move or resize (see moveEvent).

@@ -7,6 +7,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QStatusBar>
+#include <QTableView>
 #include <QTimer>
 
 #include <algorithm>
@@ -250,6 +253,33 @@ private slots:
         QVERIFY(f->idle());
         f->run(f->w->Command1, QStringLiteral("SELECT 42"));
         QCOMPARE(f->rows(), QStringList{"42"});
+    }
+
+    // Many columns show whole on both paths, each as wide as the wider of its header and its
+    // widest cell; a Clear while Exec fills the list empties it for good, and the next run fills it.
+    void wideResults()
+    {
+        QStringList columns;
+        for (int c = 1; c <= 500; ++c)
+            columns << QStringLiteral("substr('wwwwwwwwwwww', 1, i * %1 % 13) AS c%1").arg(c);
+        QAbstractItemView *list = f->w->lvResults;
+        const QHeaderView *header = f->w->lvResults->horizontalHeader();
+        for (QPushButton *button : {f->w->Command1, f->w->Command12}) {
+            f->run(button, numbers(3, columns.join(QLatin1Char(','))));
+            QCOMPARE(f->rows().last().split(QLatin1Char('|')).mid(497), (QStringList{"wwwwwwwwwwww", "ww", "wwwww"}));
+            for (int c = 0; c < 500; ++c)
+                QCOMPARE(header->sectionSize(c), std::max(list->sizeHintForColumn(c), header->sectionSizeHint(c)));
+        }
+        const auto clearWhileFilling = connect(f->w->SB1, &QStatusBar::messageChanged, [&](const QString &text) {
+            if (text.endsWith(QStringLiteral("please wait ...)")))
+                QTimer::singleShot(0, [&] { f->click(f->w->Command15); });
+        });
+        f->run(f->w->Command12, numbers(25000, columns.mid(0, 20).join(QLatin1Char(','))));
+        disconnect(clearWhileFilling);
+        QCOMPARE(f->untimedStatus(), QStringLiteral(" 25,000 rows - Status code: 0 (Success)"));
+        QCOMPARE(f->w->results().rowCount() + f->w->results().columnCount(), 0);
+        f->run(f->w->Command12, numbers(2));
+        QCOMPARE(f->rows(), (QStringList{"1", "2"}));
     }
 
     void theDisplayLimitIsAsked()
