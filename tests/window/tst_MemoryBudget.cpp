@@ -5,6 +5,7 @@
 
 #include "WindowTest.h"
 
+#include "ClipboardCommands.h"
 #include "ResultsCopy.h"
 
 #include <QTableView>
@@ -57,6 +58,18 @@ private slots:
         f.click(f.w->Command12);
         QCOMPARE(f.untimedStatus(), QStringLiteral(" 1 rows - Status code: 0 (Success)"));
         QCOMPARE(f.w->results().cellText(0, 0), QStringLiteral("42"));
+    }
+
+    // A pasted text whose UTF-8 and CR LF copy would not fit says so; the window keeps its text.
+    void aPastePastTheBudgetSaysSo()
+    {
+        Window f;
+        QVERIFY(f.start());
+        f.w->Text2->setPlainText(QStringLiteral("SELECT 1"));
+        f.desktop.setClipboardContents(QString(45'000'000, QChar(0x20AC))); // 135 MB of UTF-8
+        f.click(f.w->Command4);
+        QCOMPARE(f.w->queryText(), QStringLiteral("SELECT 1"));
+        QCOMPARE(f.desktop.messages().constLast().prompt, PasteTooLargeMessage);
     }
 };
 
