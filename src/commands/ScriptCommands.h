@@ -20,7 +20,7 @@ inline constexpr QLatin1StringView FolderReason{"It is a folder, not a file."};
 inline constexpr QLatin1StringView NotAFileReason{"It is a device, a pipe or a socket, not a file."};
 inline constexpr QLatin1StringView NotTextReason{"It is not text: it holds a NUL byte."};
 // %1 is the file's size.
-inline constexpr QLatin1StringView TooBigReason{"It is too large to load in the memory available (%1)."};
+inline constexpr QLatin1StringView TooBigReason{"At %1, it is too large to load in the memory available."};
 // %1 is the system's reason.
 inline constexpr QLatin1StringView CannotOpenReason{"It cannot be opened: %1."};
 
