@@ -2,6 +2,7 @@
 
 #include "GiveBackMemory.h"
 #include "Utf8Text.h"
+#include "WindowAnswers.h"
 
 #include <QKeyEvent>
 #include <QLocale>
@@ -233,13 +234,8 @@ QueryEdit::QueryEdit(QWidget *parent) : QPlainTextEdit(parent)
 void QueryEdit::setProgramText(const QString &text)
 {
     // A text of more than a third of the limit in characters may be past it in bytes.
-    if (text.size() > BigTextBytes / 3) {
-        QByteArray utf8 = text.toUtf8();
-        if (utf8.size() > BigTextBytes) {
-            showBigText(std::move(utf8));
-            return;
-        }
-    }
+    if (text.size() > BigTextBytes / 3 && showIfBig([&text] { return text.toUtf8(); }))
+        return;
     forgetBigText();
     // Emptied first: the editor lays out a new text in place of a long line in time that grows
     // with the square of the line's length (a minute for a megabyte), an empty one at once.
@@ -250,9 +246,27 @@ void QueryEdit::setProgramText(const QString &text)
 void QueryEdit::setProgramUtf8(QByteArray utf8)
 {
     if (utf8.size() > BigTextBytes)
-        showBigText(std::move(utf8));
+        showIfBig([&utf8] { return std::move(utf8); });
     else
         setProgramText(Utf8Text(utf8));
+}
+
+bool QueryEdit::showIfBig(const std::function<QByteArray()> &utf8)
+{
+    // A gigabyte's conversion and count take most of a second: the window answers meanwhile,
+    // and its thread only takes the finished text.
+    std::pair<QByteArray, qsizetype> big;
+    CallWhileWindowAnswers(
+        [&] {
+            QByteArray text = utf8();
+            if (text.size() > BigTextBytes)
+                big = withCrLf(std::move(text));
+        },
+        {});
+    if (big.first.isNull())
+        return false;
+    showBigText(std::move(big.first), big.second);
+    return true;
 }
 
 QString QueryEdit::programText() const
@@ -289,9 +303,8 @@ void QueryEdit::keyPressEvent(QKeyEvent *event)
     QPlainTextEdit::keyPressEvent(event);
 }
 
-void QueryEdit::showBigText(QByteArray text)
+void QueryEdit::showBigText(QByteArray utf8, qsizetype lineEnds)
 {
-    auto [utf8, lineEnds] = withCrLf(std::move(text));
     qsizetype shown = std::min(utf8.size(), ShownBytes);
     // Cut before a whole character.
     while (shown < utf8.size() && shown > 0 && (static_cast<unsigned char>(utf8.at(shown)) & 0xC0) == 0x80)
@@ -301,11 +314,14 @@ void QueryEdit::showBigText(QByteArray text)
                                         "and Copy take the whole text; Delete empties the query window.]")
                              .arg(locale().toString(utf8.size()), locale().toString(lines));
     showing_ = true;
-    bigText_ = std::move(utf8);
+    QByteArray replaced = std::exchange(bigText_, std::move(utf8));
     clear();
     setPlainText(Utf8Text(QByteArrayView(bigText_.constData(), shown)) + note);
     setReadOnly(true);
     showing_ = false;
+    // Freeing a gigabyte takes the system a tenth of a second: not on the window's thread.
+    if (!replaced.isNull())
+        CallWhileWindowAnswers([&replaced] { replaced = QByteArray(); }, {});
     // Once the command that brought the text has returned, the copies it came through (the
     // clipboard's, the file's bytes) have been freed and can go back to the system.
     QTimer::singleShot(0, this, [] { GiveBackFreedMemory(); });
