@@ -163,6 +163,8 @@ QByteArray grownWithCrLf(QByteArray utf8, qsizetype lone, bool crs)
         while (!ends.empty() && ends.back() >= from)
             ends.pop_back(); // the CR of a CR LF, which moved with its LF
         if (ends.empty()) {
+            if (searched == 0)
+                break; // only with `lone` wrong: a wrong text rather than a load that never ends
             const qsizetype start = std::max<qsizetype>(0, searched - Block);
             findLineEndBytes(text, start, searched, crs, ends);
             searched = start;

@@ -235,6 +235,27 @@ private slots:
         QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), expected.toUtf8() + "\r\n");
     }
 
+    // The part shown of a big text counts the lines of the whole, whatever ends them.
+    void bigTextCountsItsLines_data()
+    {
+        QTest::addColumn<QStringList>("ends");
+        QTest::newRow("CR LF") << QStringList{"\r\n"};
+        QTest::newRow("CR, LF and CR LF") << QStringList{"\r\n", "\n", "\r"};
+        QTest::newRow("with a separator") << QStringList{"\r\n", "\u2029"};
+    }
+    void bigTextCountsItsLines()
+    {
+        QFETCH(QStringList, ends);
+        QString text;
+        int lineEnds = 0;
+        for (; text.size() <= QueryEdit::BigTextBytes; ++lineEnds)
+            text += QStringLiteral("SELECT %1;").arg(lineEnds) + ends[lineEnds % ends.size()];
+        f->desktop.setClipboardContents(text + QStringLiteral("SELECT 0;"));
+        f->click(f->w->Command4);
+        const QString lines = f->w->Text2->locale().toString(lineEnds + 1);
+        QVERIFY(f->w->Text2->toPlainText().contains(QStringLiteral(" bytes in %1 lines.").arg(lines)));
+    }
+
     // The file holds the window's lines with CR LF and one more CR LF, and loads back.
     void saveWritesTheWindowWithCrLf()
     {
