@@ -1,6 +1,8 @@
 #pragma once
 // Copy (`Command6`) and Paste (`Command4`): the whole query window through the clipboard.
 
+#include <QLatin1StringView>
+
 namespace kest {
 
 class CommandHost;
@@ -8,8 +10,12 @@ class CommandHost;
 // Replaces whatever the clipboard held by the query window's text.
 void Command6_Click(CommandHost &host);
 
+// Paste's message when the clipboard's text does not fit in the memory budget beside it.
+inline constexpr QLatin1StringView PasteTooLargeMessage{"The clipboard's text is too large to paste in the memory available."};
+inline constexpr QLatin1StringView PasteTooLargeTitle{"Paste"};
+
 // Replaces the whole query window, whatever is selected, by the clipboard's text; a clipboard
-// without text empties it.
+// without text empties it. A text that does not fit in memory says so and changes nothing.
 void Command4_Click(CommandHost &host);
 
 } // namespace kest

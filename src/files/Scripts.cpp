@@ -3,16 +3,21 @@
 #include "SafeWrite.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <optional>
 
 namespace kest {
 
 namespace {
 
 constexpr qint64 ReadChunk = 1 << 20;
+// The bytes whose NULs tell UTF-16 without a byte-order mark.
+constexpr qsizetype EncodingSample = 4096;
 
 // Windows-1252 from 0x80 to 0x9F; the five bytes it leaves unassigned read as the C1 controls
 // at the same place, as Windows itself reads them. Every other byte is its Latin-1 character.
@@ -21,42 +26,146 @@ constexpr char16_t Windows1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-QByteArray fromWindows1252(QByteArrayView bytes)
+char16_t windows1252(unsigned char b)
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *out++ = b >= 0x80 && b < 0xA0 ? Windows1252High[b - 0x80] : char16_t(b);
-    }
-    return text.toUtf8();
+    return b >= 0x80 && b < 0xA0 ? Windows1252High[b - 0x80] : char16_t(b);
 }
 
-// Decodes all of `bytes`; a second byte-order mark after the file's own is text, U+FEFF.
-QByteArray decoded(QStringConverter::Encoding encoding, QByteArrayView bytes)
+// The length of the UTF-8 sequence that starts at `p`, or 0 when none does: RFC 3629, so no
+// overlong form, no surrogate, nothing past U+10FFFF.
+int utf8SequenceAt(const unsigned char *p, const unsigned char *end)
 {
-    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    return QString(decoder.decode(bytes)).toUtf8();
+    const unsigned char b = *p;
+    if (b < 0x80)
+        return 1;
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (b >= 0xC2 && b <= 0xDF)
+        length = 2;
+    else if (b >= 0xE0 && b <= 0xEF)
+        length = 3, low = b == 0xE0 ? 0xA0 : 0x80, high = b == 0xED ? 0x9F : 0xBF;
+    else if (b >= 0xF0 && b <= 0xF4)
+        length = 4, low = b == 0xF0 ? 0x90 : 0x80, high = b == 0xF4 ? 0x8F : 0xBF;
+    if (length == 0 || end - p < length || p[1] < low || p[1] > high)
+        return 0;
+    for (int i = 2; i < length; ++i)
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+    return length;
 }
 
-// The whole file as UTF-8, after its byte-order mark. A valid UTF-8 file is kept as it is.
-QByteArray asUtf8(QByteArray bytes)
+// Calls `valid(from, to)` for each run of valid UTF-8 and `stray(byte)` for each byte between.
+template <typename Valid, typename Stray> void walkUtf8(QByteArrayView bytes, Valid valid, Stray stray)
 {
-    const QByteArrayView view(bytes);
-    if (view.startsWith("\xEF\xBB\xBF")) {
-        // Marked as UTF-8: a damaged sequence reads as the replacement character.
-        if (!view.sliced(3).isValidUtf8())
-            return decoded(QStringConverter::Utf8, view.sliced(3));
-        bytes.remove(0, 3); // in place, not copied
-        return bytes;
+    const auto *const begin = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *const end = begin + bytes.size();
+    const unsigned char *run = begin;
+    for (const unsigned char *at = begin; at < end;) {
+        if (const int length = utf8SequenceAt(at, end)) {
+            at += length;
+            continue;
+        }
+        valid(run, at);
+        stray(*at);
+        run = ++at;
     }
-    if (view.startsWith("\xFF\xFE"))
-        return decoded(QStringConverter::Utf16LE, view.sliced(2));
-    if (view.startsWith("\xFE\xFF"))
-        return decoded(QStringConverter::Utf16BE, view.sliced(2));
-    if (view.isValidUtf8())
-        return bytes;
-    return fromWindows1252(view);
+    valid(run, end);
+}
+
+qsizetype utf8Length(char16_t c)
+{
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+}
+
+// `bytes` as UTF-8: what is valid UTF-8 as it is, every other byte as its Windows-1252 letter.
+std::optional<QByteArray> strayBytesAsWindows1252(QByteArray bytes, const MemoryGrant &grant)
+{
+    if (QByteArrayView(bytes).isValidUtf8())
+        return bytes; // kept in place, not copied
+    qsizetype size = 0;
+    walkUtf8(bytes, [&size](auto from, auto to) { size += to - from; },
+             [&size](unsigned char b) { size += utf8Length(windows1252(b)); });
+    if (!grant(2 * (size - bytes.size()))) // this text, then its kept lines, grow by as much
+        return std::nullopt;
+    QByteArray text(size, Qt::Uninitialized);
+    char *out = text.data();
+    walkUtf8(
+        bytes,
+        [&out](auto from, auto to) {
+            std::memcpy(out, from, std::size_t(to - from));
+            out += to - from;
+        },
+        [&out](unsigned char b) {
+            const char16_t c = windows1252(b);
+            if (c < 0x800) {
+                *out++ = char(0xC0 | c >> 6);
+            } else {
+                *out++ = char(0xE0 | c >> 12);
+                *out++ = char(0x80 | (c >> 6 & 0x3F));
+            }
+            *out++ = char(0x80 | (c & 0x3F));
+        });
+    return text;
+}
+
+// UTF-16 told by where its NULs fall; no encoding when the bytes do not look like it.
+std::optional<QStringConverter::Encoding> utf16ByItsNuls(QByteArrayView sample)
+{
+    qsizetype units = sample.size() / 2, firstNul = 0, secondNul = 0;
+    for (qsizetype i = 0; i < units; ++i) {
+        firstNul += sample[2 * i] == 0;
+        secondNul += sample[2 * i + 1] == 0;
+    }
+    const auto oneSided = [units](qsizetype here, qsizetype there) {
+        return here > 0 && here * 4 >= units && there * 8 < here;
+    };
+    if (oneSided(secondNul, firstNul))
+        return QStringConverter::Utf16LE;
+    if (oneSided(firstNul, secondNul))
+        return QStringConverter::Utf16BE;
+    return std::nullopt;
+}
+
+// The file's encoding and where its text starts, from its first bytes.
+struct Encoding {
+    std::optional<QStringConverter::Encoding> utf16; // none: UTF-8, stray bytes Windows-1252
+    qsizetype skip = 0;                              // the byte-order mark
+    bool markedUtf8 = false;
+};
+
+Encoding encodingOf(QByteArrayView start)
+{
+    if (start.startsWith("\xEF\xBB\xBF"))
+        return {std::nullopt, 3, true};
+    if (start.startsWith("\xFF\xFE"))
+        return {QStringConverter::Utf16LE, 2};
+    if (start.startsWith("\xFE\xFF"))
+        return {QStringConverter::Utf16BE, 2};
+    return {utf16ByItsNuls(start), 0};
+}
+
+// The whole file as UTF-8, after its byte-order mark; `fault` says why there is none.
+std::optional<QByteArray> asUtf8(QByteArray bytes, const Encoding &encoding, const MemoryGrant &grant,
+                                 ScriptFault &fault)
+{
+    using Flag = QStringDecoder::Flag; // a second byte-order mark after the file's own is text, U+FEFF
+    if (encoding.utf16) {
+        QStringDecoder decoder(*encoding.utf16, Flag::Stateless | Flag::ConvertInitialBom);
+        QString text = decoder.decode(QByteArrayView(bytes).sliced(encoding.skip));
+        bytes = QByteArray(); // the file's bytes go before the UTF-8 comes
+        if (text.contains(QChar::Null)) {
+            fault = ScriptFault::NotText;
+            return std::nullopt;
+        }
+        return text.toUtf8();
+    }
+    bytes.remove(0, encoding.skip); // in place, not copied
+    if (encoding.markedUtf8 && !QByteArrayView(bytes).isValidUtf8())
+        return QString(QStringDecoder(QStringConverter::Utf8, Flag::Stateless).decode(bytes)).toUtf8();
+    std::optional<QByteArray> text = strayBytesAsWindows1252(std::move(bytes), grant);
+    if (!text)
+        fault = ScriptFault::TooBig;
+    return text;
 }
 
 bool isRemComment(QByteArrayView line)
@@ -113,39 +222,94 @@ QByteArray keptLines(QByteArrayView text)
     return result;
 }
 
-// Every byte of the file, or nothing when a read fails.
-std::optional<QByteArray> readAll(QFile &file)
+// Every byte of the file, read until its end; a file that is not UTF-16 is read no further
+// than its first NUL.
+ScriptFault readAll(QFile &file, qint64 size, const MemoryGrant &grant, QByteArray &bytes, Encoding &encoding)
 {
-    QByteArray bytes;
-    bytes.reserve(std::max<qint64>(file.size(), 0) + 1);
+    bytes.reserve(qsizetype(size) + 1); // the last read finds the end without growing the text
+    bool known = false;                 // whether the encoding is
+    qsizetype checked = 0;              // bytes known to hold no NUL
     for (;;) {
         const qsizetype had = bytes.size();
-        const qsizetype room = bytes.capacity() - had; // all of a file whose size is known
-        bytes.resize(had + (room > 0 ? room : qsizetype(ReadChunk)));
-        const qint64 got = file.read(bytes.data() + had, bytes.size() - had);
+        qsizetype room = std::min<qsizetype>(bytes.capacity() - had, ReadChunk);
+        if (room == 0) {
+            // More than the file system said: a file that grows, or one it gives no size.
+            const qint64 more = std::max(ReadChunk, qint64(had / 2));
+            if (!grant(2 * more))
+                return ScriptFault::TooBig;
+            bytes.reserve(had + qsizetype(more));
+            room = ReadChunk;
+        }
+        bytes.resize(had + room);
+        const qint64 got = file.read(bytes.data() + had, room);
         if (got < 0)
-            return std::nullopt;
+            return ScriptFault::ReadFailed;
         bytes.resize(had + got);
+        if (!known && (got == 0 || bytes.size() >= EncodingSample)) {
+            encoding = encodingOf(QByteArrayView(bytes).first(std::min(bytes.size(), EncodingSample)));
+            known = true;
+        }
+        if (known && !encoding.utf16) {
+            if (std::memchr(bytes.constData() + checked, 0, std::size_t(bytes.size() - checked)))
+                return ScriptFault::NotText;
+            checked = bytes.size();
+        }
         if (got == 0)
-            return bytes;
+            return ScriptFault::None;
     }
+}
+
+ScriptText readScript(const QString &path, const MemoryGrant &grant)
+{
+    ScriptText result;
+    if (path.isEmpty())
+        return result;
+    // Looked at before it is opened: opening a pipe waits for a writer, and a device such as
+    // /dev/zero never ends.
+    const QFileInfo info(path);
+    if (!info.exists())
+        return result;
+    if (info.isDir() || !info.isFile()) {
+        result.fault = info.isDir() ? ScriptFault::Folder : ScriptFault::NotAFile;
+        return result;
+    }
+    result.size = info.size();
+    if (!grant(2 * result.size)) { // the file's bytes, then its kept lines
+        result.fault = ScriptFault::TooBig;
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        result.fault = ScriptFault::CannotOpen;
+        result.reason = file.errorString();
+        return result;
+    }
+    QByteArray bytes;
+    Encoding encoding;
+    result.fault = readAll(file, result.size, grant, bytes, encoding);
+    file.close();
+    if (result.fault != ScriptFault::None)
+        return result;
+    std::optional<QByteArray> text = asUtf8(std::move(bytes), encoding, grant, result.fault);
+    if (!text)
+        return result;
+    result.utf8 = keptLines(*text);
+    return result;
 }
 
 } // namespace
 
-std::optional<QByteArray> ReadFile(const QString &path)
+ScriptText ReadFile(const QString &path, const MemoryGrant &grant)
 {
-    if (path.isEmpty())
-        return QByteArray();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return QByteArray();
-    std::optional<QByteArray> bytes = readAll(file);
-    if (!bytes)
-        return std::nullopt;
-    const QByteArray text = asUtf8(std::move(*bytes));
-    bytes.reset(); // the file's bytes go before the kept lines come
-    return keptLines(text);
+    try {
+        return readScript(path, grant ? grant : [](qint64) { return true; });
+    } catch (const std::bad_alloc &) {
+        // The system refused what the grant allowed.
+        ScriptText refused;
+        refused.fault = ScriptFault::TooBig;
+        refused.size = QFileInfo(path).size();
+        return refused;
+    }
 }
 
 bool SaveFile(const QString &path, QByteArrayView utf8)

@@ -2,6 +2,7 @@
 
 #include "GiveBackMemory.h"
 #include "Utf8Text.h"
+#include "WindowAnswers.h"
 
 #include <QKeyEvent>
 #include <QLocale>
@@ -12,6 +13,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace kest {
 
@@ -31,8 +34,8 @@ qsizetype lineEndAt(const char *text, qsizetype size, qsizetype i)
     return 0;
 }
 
-// Finds the line ends of a text in one pass with memchr, which reads a hundred megabytes in a
-// few milliseconds: the next place of each of the three bytes a line end starts with is kept.
+// Finds the line ends of a text with memchr: the next place of each of the three bytes a line
+// end starts with is kept.
 class LineEnds {
 public:
     LineEnds(const char *text, qsizetype size) : text_(text), size_(size) {}
@@ -62,15 +65,56 @@ private:
     qsizetype next_[3] = {-1, -1, -1};
 };
 
-// Every line end after `first` (the first that is not CR LF) made CR LF in a new text.
-QByteArray copiedWithCrLf(const char *text, qsizetype size, qsizetype first)
+struct LineEndBytes {
+    qsizetype lf = 0, cr = 0, crLf = 0;
+};
+
+// Counted 64 bytes at a time into byte-sized sums, a loop the compiler runs on many bytes at
+// once: a gigabyte of short lines in about a tenth of a second, where a memchr call for each
+// line took most of a second.
+LineEndBytes countLineEndBytes(const char *text, qsizetype size)
+{
+    if (size == 0)
+        return {};
+    LineEndBytes count{text[0] == '\n', text[0] == '\r', 0};
+    const auto add = [text](qsizetype i, auto &lf, auto &cr, auto &crLf) {
+        lf += text[i] == '\n';
+        cr += text[i] == '\r';
+        crLf += (text[i] == '\n') & (text[i - 1] == '\r');
+    };
+    constexpr int Run = 64; // fewer than 256, so that no byte-sized sum overflows
+    qsizetype i = 1;
+    for (; i + Run <= size; i += Run) {
+        unsigned char lf = 0, cr = 0, crLf = 0;
+        for (int j = 0; j < Run; ++j)
+            add(i + j, lf, cr, crLf);
+        count.lf += lf;
+        count.cr += cr;
+        count.crLf += crLf;
+    }
+    for (; i < size; ++i)
+        add(i, count.lf, count.cr, count.crLf);
+    return count;
+}
+
+// Whether the text holds U+2028 or U+2029; its first byte is rare in any text.
+bool holdsSeparator(const char *text, qsizetype size)
+{
+    for (const char *at = text, *end = text + size;
+         (at = static_cast<const char *>(std::memchr(at, '\xE2', std::size_t(end - at)))) != nullptr; ++at)
+        if (lineEndAt(text, size, at - text) == 3)
+            return true;
+    return false;
+}
+
+// Every line end made CR LF in a new text.
+QByteArray copiedWithCrLf(const char *text, qsizetype size)
 {
     LineEnds lineEnds(text, size);
     QByteArray result;
     result.reserve(size + size / 8 + 2); // CR LF for LF: lines are rarely shorter than 8 bytes
-    result.append(text, first);
     qsizetype length = 0;
-    for (qsizetype at = first; at < size;) {
+    for (qsizetype at = 0; at < size;) {
         const qsizetype end = lineEnds.next(at, length);
         result.append(text + at, end - at);
         if (end < size)
@@ -80,27 +124,54 @@ QByteArray copiedWithCrLf(const char *text, qsizetype size, qsizetype first)
     return result;
 }
 
+// Appends the places of the LF bytes, and of the CR bytes when `crs` says there are any,
+// between `from` and `to` to `found`, in order.
+void findLineEndBytes(const char *text, qsizetype from, qsizetype to, bool crs, std::vector<qsizetype> &found)
+{
+    const auto next = [text, to](char byte, qsizetype at) {
+        const void *place = std::memchr(text + at, byte, std::size_t(to - at));
+        return place ? static_cast<const char *>(place) - text : to;
+    };
+    qsizetype nextLf = -1, nextCr = crs ? -1 : to;
+    for (qsizetype at = from;; ++at) {
+        if (nextLf < at)
+            nextLf = next('\n', at);
+        if (nextCr < at)
+            nextCr = next('\r', at);
+        if ((at = std::min(nextLf, nextCr)) == to)
+            return;
+        found.push_back(at);
+    }
+}
+
 // A text whose line ends are CR, LF and CR LF, `lone` of them not CR LF, grown in place from
 // its end: a pasted 100 MB dump is moved once instead of copied into a second buffer of its
-// size, whose fresh pages took most of the time.
-QByteArray grownWithCrLf(QByteArray utf8, qsizetype lone)
+// size, whose fresh pages took most of the time. The line ends are found forward, a block at a
+// time from the end, with memchr, which every platform has.
+QByteArray grownWithCrLf(QByteArray utf8, qsizetype lone, bool crs)
 {
+    constexpr qsizetype Block = 64 * 1024;
     qsizetype from = utf8.size(); // what is left to move lies before `from`
     utf8.resize(from + lone);
     char *text = utf8.data();
     qsizetype to = utf8.size();
-    // The last LF and CR before `from` (-1: none), each searched again once passed.
-    qsizetype lastLf = from, lastCr = from;
-    const auto lastBefore = [text](char byte, qsizetype end) {
-        const void *found = memrchr(text, byte, std::size_t(end));
-        return found ? static_cast<const char *>(found) - text : qsizetype(-1);
-    };
+    // Everything from `searched` on has been searched; the line ends found and not yet
+    // passed are in `ends`. Only bytes at or after `from` are ever written.
+    qsizetype searched = from;
+    std::vector<qsizetype> ends;
     while (to > from) { // once the two meet, the rest is already in place
-        if (lastLf >= from)
-            lastLf = lastBefore('\n', from);
-        if (lastCr >= from)
-            lastCr = lastBefore('\r', from);
-        const qsizetype at = std::max(lastLf, lastCr);
+        while (!ends.empty() && ends.back() >= from)
+            ends.pop_back(); // the CR of a CR LF, which moved with its LF
+        if (ends.empty()) {
+            if (searched == 0)
+                break; // only with `lone` wrong: a wrong text rather than a load that never ends
+            const qsizetype start = std::max<qsizetype>(0, searched - Block);
+            findLineEndBytes(text, start, searched, crs, ends);
+            searched = start;
+            continue;
+        }
+        const qsizetype at = ends.back();
+        ends.pop_back();
         // CR LF moves as it is; a lone CR or LF gets its partner. Asked before the line end
         // is written, which may land on it.
         const bool crLf = text[at] == '\n' && at > 0 && text[at - 1] == '\r';
@@ -114,13 +185,21 @@ QByteArray grownWithCrLf(QByteArray utf8, qsizetype lone)
     return utf8;
 }
 
-qsizetype lineCount(const QByteArray &text)
+// The text with every line end CR LF, and how many line ends it then has.
+std::pair<QByteArray, qsizetype> withCrLf(QByteArray utf8)
 {
-    qsizetype lines = 0;
-    for (const char *at = text.constData(), *end = at + text.size();
-         (at = static_cast<const char *>(std::memchr(at, '\n', std::size_t(end - at)))) != nullptr; ++at)
-        ++lines;
-    return lines + (text.endsWith('\n') ? 0 : 1);
+    const LineEndBytes bytes = countLineEndBytes(utf8.constData(), utf8.size());
+    if (holdsSeparator(utf8.constData(), utf8.size())) { // they shrink: rare enough to be copied
+        QByteArray copied = copiedWithCrLf(utf8.constData(), utf8.size());
+        const qsizetype ends = countLineEndBytes(copied.constData(), copied.size()).lf;
+        return {std::move(copied), ends};
+    }
+    const qsizetype ends = bytes.lf + bytes.cr - bytes.crLf;
+    const qsizetype lone = ends - bytes.crLf; // line ends of one byte, each to become two
+    // A loaded script already ends every line with CR LF: it stays as it is, not copied.
+    if (lone == 0)
+        return {std::move(utf8), ends};
+    return {grownWithCrLf(std::move(utf8), lone, bytes.cr > 0), ends};
 }
 
 } // namespace
@@ -136,22 +215,7 @@ QString ProgramText(QString editorText)
 
 QByteArray ProgramTextUtf8(QByteArray utf8)
 {
-    const char *text = utf8.constData();
-    const qsizetype size = utf8.size();
-    LineEnds lineEnds(text, size);
-    // A loaded script already ends every line with CR LF: it stays as it is, not copied.
-    qsizetype first = 0, length = 0;
-    while ((first = lineEnds.next(first, length)) < size && length == 2)
-        first += 2;
-    if (first == size)
-        return utf8;
-    qsizetype lone = 0; // line ends of one byte, each to become two
-    for (qsizetype at = first; (at = lineEnds.next(at, length)) < size; at += length) {
-        if (length == 3) // U+2028 or U+2029, which shrink: rare enough to be copied
-            return copiedWithCrLf(text, size, first);
-        lone += length == 1;
-    }
-    return grownWithCrLf(std::move(utf8), lone);
+    return withCrLf(std::move(utf8)).first;
 }
 
 QString ProgramText(const QPlainTextEdit &edit)
@@ -172,13 +236,8 @@ QueryEdit::QueryEdit(QWidget *parent) : QPlainTextEdit(parent)
 void QueryEdit::setProgramText(const QString &text)
 {
     // A text of more than a third of the limit in characters may be past it in bytes.
-    if (text.size() > BigTextBytes / 3) {
-        QByteArray utf8 = text.toUtf8();
-        if (utf8.size() > BigTextBytes) {
-            showBigText(ProgramTextUtf8(std::move(utf8)));
-            return;
-        }
-    }
+    if (text.size() > BigTextBytes / 3 && showIfBig([&text] { return text.toUtf8(); }))
+        return;
     forgetBigText();
     // Emptied first: the editor lays out a new text in place of a long line in time that grows
     // with the square of the line's length (a minute for a megabyte), an empty one at once.
@@ -189,9 +248,27 @@ void QueryEdit::setProgramText(const QString &text)
 void QueryEdit::setProgramUtf8(QByteArray utf8)
 {
     if (utf8.size() > BigTextBytes)
-        showBigText(ProgramTextUtf8(std::move(utf8)));
+        showIfBig([&utf8] { return std::move(utf8); });
     else
         setProgramText(Utf8Text(utf8));
+}
+
+bool QueryEdit::showIfBig(const std::function<QByteArray()> &utf8)
+{
+    // A gigabyte's conversion and count take most of a second: the window answers meanwhile,
+    // and its thread only takes the finished text.
+    std::pair<QByteArray, qsizetype> big;
+    CallWhileWindowAnswers(
+        [&] {
+            QByteArray text = utf8();
+            if (text.size() > BigTextBytes)
+                big = withCrLf(std::move(text));
+        },
+        {});
+    if (big.first.isNull())
+        return false;
+    showBigText(std::move(big.first), big.second);
+    return true;
 }
 
 QString QueryEdit::programText() const
@@ -228,22 +305,25 @@ void QueryEdit::keyPressEvent(QKeyEvent *event)
     QPlainTextEdit::keyPressEvent(event);
 }
 
-void QueryEdit::showBigText(QByteArray utf8)
+void QueryEdit::showBigText(QByteArray utf8, qsizetype lineEnds)
 {
     qsizetype shown = std::min(utf8.size(), ShownBytes);
     // Cut before a whole character.
     while (shown < utf8.size() && shown > 0 && (static_cast<unsigned char>(utf8.at(shown)) & 0xC0) == 0x80)
         --shown;
-    const qsizetype lines = lineCount(utf8);
+    const qsizetype lines = lineEnds + (utf8.endsWith('\n') ? 0 : 1);
     const QString note = QStringLiteral("\n\u2026\n[Shown in part: %1 bytes in %2 lines. Run Query, Exec, Save Script "
                                         "and Copy take the whole text; Delete empties the query window.]")
                              .arg(locale().toString(utf8.size()), locale().toString(lines));
     showing_ = true;
-    bigText_ = std::move(utf8);
+    QByteArray replaced = std::exchange(bigText_, std::move(utf8));
     clear();
     setPlainText(Utf8Text(QByteArrayView(bigText_.constData(), shown)) + note);
     setReadOnly(true);
     showing_ = false;
+    // Freeing a gigabyte takes the system a tenth of a second: not on the window's thread.
+    if (!replaced.isNull())
+        CallWhileWindowAnswers([&replaced] { replaced = QByteArray(); }, {});
     // Once the command that brought the text has returned, the copies it came through (the
     // clipboard's, the file's bytes) have been freed and can go back to the system.
     QTimer::singleShot(0, this, [] { GiveBackFreedMemory(); });

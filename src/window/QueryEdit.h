@@ -11,6 +11,8 @@
 #include <QByteArray>
 #include <QPlainTextEdit>
 
+#include <functional>
+
 namespace kest {
 
 // The editor's raw text (a selection's or the document's) as the program's text: its paragraph
@@ -49,7 +51,10 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void showBigText(QByteArray utf8);
+    // Shows the text if it is big, made ready on another thread from what `utf8` gives there.
+    bool showIfBig(const std::function<QByteArray()> &utf8);
+    // `utf8` has CR LF line ends, `lineEnds` of them.
+    void showBigText(QByteArray utf8, qsizetype lineEnds);
     void forgetBigText();
 
     // The whole text while it is too big for the editor; null otherwise.

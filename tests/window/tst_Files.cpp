@@ -4,6 +4,7 @@
 #include "WindowTest.h"
 
 #include "QueryEdit.h"
+#include "ScriptCommands.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +12,8 @@
 #include <QScopeGuard>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -124,8 +127,12 @@ private slots:
         }
         QTest::newRow("UTF-16 LE") << le << "SELECT 'Mot\u00F6rhead \u20AC \u0151 \u00E9';\r\n";
         QTest::newRow("UTF-16 BE") << be << "SELECT 'Mot\u00F6rhead \u20AC \u0151 \u00E9';\r\n";
+        QTest::newRow("UTF-16 LE, no mark") << le.sliced(2) << "SELECT 'Mot\u00F6rhead \u20AC \u0151 \u00E9';\r\n";
+        QTest::newRow("UTF-16 BE, no mark") << be.sliced(2) << "SELECT 'Mot\u00F6rhead \u20AC \u0151 \u00E9';\r\n";
         QTest::newRow("Windows-1252") << QByteArray("SELECT 'Mot\xF6rhead \x80 \x93q\x94 \x81 \xE9';")
                                       << "SELECT 'Mot\u00F6rhead \u20AC \u201Cq\u201D \u0081 \u00E9';\r\n";
+        QTest::newRow("UTF-8, one stray byte") << QByteArray("SELECT 'Mot\xC3\xB6rhead', 'it\x92s \xE2\x82\xAC\xE2\x82';")
+                                               << "SELECT 'Mot\u00F6rhead', 'it\u2019s \u20AC\u00E2\u201A';\r\n";
     }
     void loadKeepsOnlyStatements()
     {
@@ -135,16 +142,44 @@ private slots:
         QTEST(f->w->queryText(), "query");
     }
 
-    // A file that fails to read says so and loads nothing, not even the lines read before.
-    void readFailureKeepsTheWindow()
+    // A file that fails to read, is no script, or would not fit in memory says why, loads
+    // nothing, not even the lines read before, and leaves the window answering.
+    void filesThatCannotLoadSaySo_data()
     {
-        const QString unreadable = QStringLiteral("/proc/self/mem"); // opens, then every read fails
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read fails") << "/proc/self/mem" << QString(); // opens, then every read fails
+        QTest::newRow("folder") << "folder" << QString(FolderReason);
+        QTest::newRow("FIFO") << "fifo" << QString(NotAFileReason);
+        QTest::newRow("endless device") << "/dev/zero" << QString(NotAFileReason);
+        QTest::newRow("NUL byte") << "nul" << QString(NotTextReason);
+        QTest::newRow("1 TB, sparse") << "sparse" << QString(TooBigReason).arg("1.0 TB");
+        QTest::newRow("unreadable") << "unreadable" << QString(CannotOpenReason).arg("Permission denied");
+    }
+    void filesThatCannotLoadSaySo()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, reason);
+        QString path = file.startsWith(u'/') ? file : f->path(file);
+        QFile made(path);
+        if (file == "folder")
+            path = f->folder.path();
+        else if (file == "fifo")
+            QCOMPARE(mkfifo(made.fileName().toLocal8Bit(), 0600), 0);
+        else if (file == "nul")
+            path = script(QByteArray("SELECT 1;\0 SELECT 2;", 20));
+        else if (file == "sparse")
+            QVERIFY(made.open(QIODevice::WriteOnly) && made.resize(qint64(1) << 40));
+        else if (file == "unreadable" && geteuid() == 0)
+            path = QStringLiteral("/sys/bus/pci/rescan"); // root reads any file, yet not this one
+        else if (file == "unreadable")
+            QVERIFY(write(path, "SELECT 1;") && made.setPermissions({}));
         f->w->Text2->setPlainText(QStringLiteral("Select 1"));
-        f->desktop.queueFileName(unreadable);
+        f->desktop.queueFileName(path);
         f->click(f->w->Command5);
         QCOMPARE(f->w->queryText(), QStringLiteral("Select 1"));
         QCOMPARE(f->desktop.messages().size(), 1);
-        QCOMPARE(f->desktop.messages()[0].prompt, "Failed to load SQL from " + unreadable);
+        QCOMPARE(f->desktop.messages()[0].prompt, NotLoadedPrompt + path + (reason.isEmpty() ? "" : "\r\n\r\n" + reason));
         QCOMPARE(f->desktop.messages()[0].title, QStringLiteral("Error"));
         QVERIFY(f->desktop.messages()[0].icon == MessageIcon::Critical);
     }
@@ -195,6 +230,27 @@ private slots:
         QString expected = text;
         expected.replace(QRegularExpression(QStringLiteral("\r\n|\r|\n|\u2028|\u2029")), QStringLiteral("\r\n"));
         QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), expected.toUtf8() + "\r\n");
+    }
+
+    // The part shown of a big text counts the lines of the whole, whatever ends them.
+    void bigTextCountsItsLines_data()
+    {
+        QTest::addColumn<QStringList>("ends");
+        QTest::newRow("CR LF") << QStringList{"\r\n"};
+        QTest::newRow("CR, LF and CR LF") << QStringList{"\r\n", "\n", "\r"};
+        QTest::newRow("with a separator") << QStringList{"\r\n", "\u2029"};
+    }
+    void bigTextCountsItsLines()
+    {
+        QFETCH(QStringList, ends);
+        QString text;
+        int lineEnds = 0;
+        for (; text.size() <= QueryEdit::BigTextBytes; ++lineEnds)
+            text += QStringLiteral("SELECT %1;").arg(lineEnds) + ends[lineEnds % ends.size()];
+        f->desktop.setClipboardContents(text + QStringLiteral("SELECT 0;"));
+        f->click(f->w->Command4);
+        const QString lines = f->w->Text2->locale().toString(lineEnds + 1);
+        QVERIFY(f->w->Text2->toPlainText().contains(QStringLiteral(" bytes in %1 lines.").arg(lines)));
     }
 
     // The file holds the window's lines with CR LF and one more CR LF, and loads back.

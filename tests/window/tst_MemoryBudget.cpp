@@ -5,6 +5,7 @@
 
 #include "WindowTest.h"
 
+#include "ClipboardCommands.h"
 #include "ResultsCopy.h"
 
 #include <QTableView>
@@ -80,6 +81,18 @@ private slots:
         QCOMPARE(copy(), 2);
         f.click(f.w->Command6);
         QCOMPARE(copy(), 4);
+    }
+
+    // A pasted text whose UTF-8 and CR LF copy would not fit says so; the window keeps its text.
+    void aPastePastTheBudgetSaysSo()
+    {
+        Window f;
+        QVERIFY(f.start());
+        f.w->Text2->setPlainText(QStringLiteral("SELECT 1"));
+        f.desktop.setClipboardContents(QString(45'000'000, QChar(0x20AC))); // 135 MB of UTF-8
+        f.click(f.w->Command4);
+        QCOMPARE(f.w->queryText(), QStringLiteral("SELECT 1"));
+        QCOMPARE(f.desktop.messages().constLast().prompt, PasteTooLargeMessage);
     }
 };
 
