@@ -66,7 +66,7 @@ void Command5_Click(CommandHost &host)
         };
         scriptBeingRead = true;
         const auto readDone = qScopeGuard([] { scriptBeingRead = false; });
-        CallWhileWindowAnswers([&] { script = ReadFile(path, grant); }, {});
+        CallWhileWindowAnswers([&] { script = ReadFile(path, grant); });
         if (host.state().ExitRequested)
             return;
         if (script.fault == ScriptFault::None && !script.utf8.isEmpty()) {

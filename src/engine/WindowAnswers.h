@@ -18,10 +18,11 @@ inline constexpr std::chrono::milliseconds WindowTickInterval{20};
 // meanwhile (Stop, Exit, Clear, repaints) and `everyTick` about every WindowTickInterval.
 // `call` must not touch the window; an exception leaving it is thrown again here. When an event
 // throws meanwhile, `interrupt` (which must not throw) asks `call` to end, this waits for it and
-// throws that exception: the thread never outlives this function. What `call` freed is handed
+// throws that exception: the thread never outlives this function (without `interrupt`, it waits
+// for `call` to end by itself). What `call` freed is handed
 // back to the system on its thread before this returns. Without an application object or a
 // thread to be had, `call` runs here and now.
-void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick,
-                            const std::function<void()> &interrupt);
+void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick = {},
+                            const std::function<void()> &interrupt = {});
 
 } // namespace kest

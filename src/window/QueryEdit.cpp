@@ -323,7 +323,7 @@ void QueryEdit::showBigText(QByteArray utf8, qsizetype lineEnds)
     showing_ = false;
     // Freeing a gigabyte takes the system a tenth of a second: not on the window's thread.
     if (!replaced.isNull())
-        CallWhileWindowAnswers([&replaced] { replaced = QByteArray(); }, {});
+        CallWhileWindowAnswers([&replaced] { replaced = QByteArray(); });
     // Once the command that brought the text has returned, the copies it came through (the
     // clipboard's, the file's bytes) have been freed and can go back to the system.
     QTimer::singleShot(0, this, [] { GiveBackFreedMemory(); });
