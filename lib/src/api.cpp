@@ -219,17 +219,18 @@ public:
     {
         if (row_number_ == std::numeric_limits<int32_t>::max())
             return stop(SQLITE_TOOBIG, "result has more rows than a 32-bit count holds");
-        ++row_number_;
-        last_exec_rows = row_number_;
-        if (callback_ == nullptr)
-            return SQLITE_OK;
-        for (int c = 0; c < columns; ++c) {
+        // A row counts once its cells are made: one whose text the budget refuses is not handed out.
+        for (int c = 0; callback_ != nullptr && c < columns; ++c) {
             const std::string_view cell = cell_text(stmt, c, scratch_[c]);
             if (cell.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
                 return stop(SQLITE_TOOBIG, "string or blob too big");
             value_ptrs_[c] = cell.data();
             value_lengths_[c] = static_cast<int32_t>(cell.size());
         }
+        ++row_number_;
+        last_exec_rows = row_number_;
+        if (callback_ == nullptr)
+            return SQLITE_OK;
         const kest_texts values{columns, value_ptrs_.data(), value_lengths_.data()};
         const kest_texts names{columns, name_ptrs_.data(), name_lengths_.data()};
         const int32_t number = row_number_;
