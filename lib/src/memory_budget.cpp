@@ -104,8 +104,10 @@ void measure_if_due(int64_t use)
         measure();
 }
 
-// Counts `n` more in `count` when everything counted still fits under the ceiling.
-bool count_in(std::atomic<int64_t> &count, int64_t n) noexcept
+// Counts `n` more in `count` when it fits under the ceiling beside `other` (the other count)
+// and the engine. Two threads that count at once in different counts may each miss the
+// other's last request, as both miss what other processes take between two measurements.
+bool count_in(std::atomic<int64_t> &count, const std::atomic<int64_t> &other, int64_t n) noexcept
 {
     if (n <= 0)
         return n == 0;
@@ -114,8 +116,7 @@ bool count_in(std::atomic<int64_t> &count, int64_t n) noexcept
     const int64_t limit = ceiling.load();
     int64_t now = count.load();
     do {
-        const int64_t others = &count == &held ? promised.load() : held.load();
-        if (add(add(add(now, others), engine), n) > limit)
+        if (add(add(add(now, other.load()), engine), n) > limit)
             return false;
     } while (!count.compare_exchange_weak(now, now + n));
     return true;
@@ -167,7 +168,7 @@ int64_t bytes() noexcept
 
 bool take(int64_t n) noexcept
 {
-    return count_in(held, n);
+    return count_in(held, promised, n);
 }
 
 void take_or_throw(int64_t n)
@@ -183,7 +184,7 @@ void give(int64_t n) noexcept
 
 bool promise(int64_t n) noexcept
 {
-    return count_in(promised, n);
+    return count_in(promised, held, n);
 }
 
 void unpromise(int64_t n) noexcept
