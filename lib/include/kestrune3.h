@@ -35,7 +35,8 @@
 **    soft_heap_limit, hard_heap_limit): that is the caller's own doing.
 **  - Every engine setting it makes belongs to its own connections: the two
 **    above, a progress handler (which also calls the caller's), and a bound on
-**    the length of a text or blob (SQLITE_LIMIT_LENGTH) set before each query.
+**    the length of a text or blob (SQLITE_LIMIT_LENGTH) lowered for each query
+**    and put back to the connection's own when the query ends.
 **  - It starts no thread and installs no signal or fork handler. It may be
 **    unloaded once every connection is closed and everything it handed out is
 **    released. Its table of connections and its record of kest_memory_alloc()
@@ -43,8 +44,10 @@
 **    process exits.
 **  - It reads the environment variable KESTRUNE_MEMORY_LIMIT and, on Linux,
 **    /proc/self/cgroup, the memory cgroup files, /proc/meminfo and
-**    /proc/self/statm (see the memory budget below). It writes to standard
-**    error once, when KESTRUNE_MEMORY_LIMIT cannot be read.
+**    /proc/self/statm (see the memory budget below). Tests lay out files of
+**    their own in a folder named by KESTRUNE_TEST_ROOT, which the library then
+**    reads in place of /proc and /sys; nothing else sets it. It writes to
+**    standard error once, when KESTRUNE_MEMORY_LIMIT cannot be read.
 */
 #ifndef KESTRUNE3_H
 #define KESTRUNE3_H
@@ -285,12 +288,17 @@ KEST_API int16_t KEST_CALL kest_MSVCVersion(void);
 ** measured again whenever results and the engine's heap have grown by 16 MiB
 ** since the last measurement, and whenever that is a second old:
 **   - on Linux, the least of what the process's memory cgroups have left below
-**     their limits (cgroup v2 memory.max against memory.current, or the cgroup
+**     their limits (cgroup v2 memory.max and memory.high against
+**     memory.current, found on a unified or a hybrid hierarchy, or the cgroup
 **     v1 memory controller; every ancestor too; file cache that could be
 **     dropped counts as free), the system's available memory (MemAvailable)
-**     and the address space left under RLIMIT_AS, less headroom for the rest
-**     of the process (a sixteenth of the room, from 16 MiB to 512 MiB). Memory
-**     that other processes take shows in these figures;
+**     and the address space left under RLIMIT_AS, each read on its own (one
+**     that cannot be read leaves the others standing). To that comes what the
+**     budget holds in use (results, the library's copies, the engine's heap),
+**     and the room is that less headroom for the rest of the process (a
+**     sixteenth, from 16 MiB to 512 MiB). Everything counted must fit in it,
+**     bytes promised with kest_memory_take() too. Memory that other processes
+**     take shows in these figures;
 **   - KESTRUNE_MEMORY_LIMIT, on every system: a bound of its own on results
 **     and the engine's heap together, a whole number of bytes or of K, M or G
 **     (powers of 1024), read at the first use. 0 is a budget of 0, not "no
@@ -303,9 +311,15 @@ KEST_API int16_t KEST_CALL kest_MSVCVersion(void);
 ** temporary table held in memory, a huge text or blob) ends with KEST_NOMEM
 ** too: the library looks at the budget every thousand engine steps of its own
 ** connections, and lets the engine build no text or blob longer than half of
-** what is left (at least 1 MiB). A caller that keeps rows of its own (from the
-** row callback) draws from the same budget, so that the whole process stays
-** within it.
+** what is left (at least 1 MiB): a value past that bound ends with KEST_NOMEM
+** and "out of memory" too, except where the engine itself answers an overlong
+** value without an error (SQLite 3.40's printf() and format() give NULL past
+** any length bound). The library's own text of a value (a BLOB's hex form,
+** twice its size; a text with invalid bytes replaced; a number) and its copy
+** into a table count against the budget before they are made, so a huge
+** value is refused with KEST_NOMEM rather than made. A caller that keeps rows
+** of its own (from the row callback) draws from the same budget, so that the
+** whole process stays within it.
 */
 
 /* What results may hold in all (those held now included), as measured now:
@@ -313,15 +327,21 @@ KEST_API int16_t KEST_CALL kest_MSVCVersion(void);
 ** process. */
 KEST_API int64_t KEST_CALL kest_memory_budget(void);
 
-/* Counts `bytes` more as held by the caller: 1 when that fits within the
-** budget, 0 (counting nothing) when it does not or bytes is negative. */
+/* Promises `bytes` to the caller: memory that the caller is about to take
+** itself or through kest_memory_alloc() (a copy of rows to be made), held
+** back from results and the engine until it is given back. 1 when it fits
+** within the budget beside everything counted, 0 (counting nothing) when it
+** does not or bytes is negative. A promise is not memory in use: the library
+** cannot see what the caller allocates, so memory the caller has taken while
+** its promise stands is counted twice (once promised, once as not free).
+** Give the promise back when the memory is taken through kest_memory_alloc(),
+** and as soon as you can when you take it yourself. */
 KEST_API int32_t KEST_CALL kest_memory_take(int64_t bytes);
 
-/* Gives back bytes counted by kest_memory_take(); 0 or less does nothing.
-** The library keeps one count for its tables and its callers, so it cannot
-** tell whose bytes come back: giving back more than is held gives back what
-** is held (the count never goes below 0), and the budget then lets results
-** hold more than it should. Give back exactly what you took. */
+/* Gives back bytes promised by kest_memory_take(); 0 or less does nothing.
+** All callers' promises are one count: giving back more than is promised
+** gives back what is (the count never goes below 0), and the budget then
+** lets results hold more than it should. Give back exactly what you took. */
 KEST_API void KEST_CALL kest_memory_give(int64_t bytes);
 
 /* The size in which a caller that keeps many rows best asks kest_memory_alloc()

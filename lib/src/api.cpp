@@ -91,22 +91,38 @@ void set_progress(Connection &connection, int32_t steps, kest_progress_callback 
     sqlite3_progress_handler(connection.db.get(), steps, progress_hook, &connection);
 }
 
-// Before a run: the engine may build no text or blob longer than the budget allows.
-void bound_engine(Connection &connection)
+// For the length of a run the engine may build no text or blob longer than the budget allows;
+// the connection's own bound comes back when the run ends, however it ends.
+struct EngineBound {
+    EngineBound(Connection &c, bool l) : connection(c), lowered(l) {}
+    EngineBound(const EngineBound &) = delete;
+    EngineBound &operator=(const EngineBound &) = delete;
+    ~EngineBound()
+    {
+        if (lowered)
+            sqlite3_limit(connection.db.get(), SQLITE_LIMIT_LENGTH, connection.length_limit);
+    }
+    Connection &connection;
+    bool lowered;
+};
+
+EngineBound bound_engine(Connection &connection)
 {
     connection.over_budget = false;
-    const int64_t longest = std::min<int64_t>(budget::longest_value(), connection.length_limit);
+    const int64_t longest = budget::longest_value();
+    if (longest >= connection.length_limit)
+        return EngineBound{connection, false};
     sqlite3_limit(connection.db.get(), SQLITE_LIMIT_LENGTH, static_cast<int>(longest));
+    return EngineBound{connection, true};
 }
 
 // After a run: the engine's work that the budget stopped is out of memory, as a result that
-// passes it is.
-void budget_outcome(Connection &connection, RunOutcome &outcome)
+// passes it is. A value past the lowered bound is one the budget stopped.
+void budget_outcome(const EngineBound &bound, RunOutcome &outcome)
 {
-    sqlite3 *db = connection.db.get();
-    const bool lowered = sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1) < connection.length_limit;
-    if ((outcome.code == SQLITE_INTERRUPT && connection.over_budget) ||
-        (outcome.code == SQLITE_TOOBIG && lowered && (sqlite3_errcode(db) & 0xFF) == SQLITE_TOOBIG)) {
+    sqlite3 *db = bound.connection.db.get();
+    if ((outcome.code == SQLITE_INTERRUPT && bound.connection.over_budget) ||
+        (outcome.code == SQLITE_TOOBIG && bound.lowered && (sqlite3_errcode(db) & 0xFF) == SQLITE_TOOBIG)) {
         outcome.code = SQLITE_NOMEM;
         outcome.error = kOutOfMemory;
     }
@@ -143,10 +159,10 @@ int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **err
             error = connection == nullptr ? kBadHandle : "no place for the result table";
         } else {
             TableBuilder builder;
-            bound_engine(*connection);
+            const EngineBound bound = bound_engine(*connection);
             connection->interrupted.store(false);
             RunOutcome outcome = run_statements(connection->db.get(), sql, builder, between(*connection));
-            budget_outcome(*connection, outcome);
+            budget_outcome(bound, outcome);
             code = outcome.code;
             error = outcome.error;
             // An interrupted query returns no data; any other failure keeps the rows so far.
@@ -206,17 +222,18 @@ public:
     {
         if (row_number_ == std::numeric_limits<int32_t>::max())
             return stop(SQLITE_TOOBIG, "result has more rows than a 32-bit count holds");
-        ++row_number_;
-        last_exec_rows = row_number_;
-        if (callback_ == nullptr)
-            return SQLITE_OK;
-        for (int c = 0; c < columns; ++c) {
+        // A row counts once its cells are made: one whose text the budget refuses is not handed out.
+        for (int c = 0; callback_ != nullptr && c < columns; ++c) {
             const std::string_view cell = cell_text(stmt, c, scratch_[c]);
             if (cell.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
                 return stop(SQLITE_TOOBIG, "string or blob too big");
             value_ptrs_[c] = cell.data();
             value_lengths_[c] = static_cast<int32_t>(cell.size());
         }
+        ++row_number_;
+        last_exec_rows = row_number_;
+        if (callback_ == nullptr)
+            return SQLITE_OK;
         const kest_texts values{columns, value_ptrs_.data(), value_lengths_.data()};
         const kest_texts names{columns, name_ptrs_.data(), name_lengths_.data()};
         const int32_t number = row_number_;
@@ -250,7 +267,7 @@ private:
     std::vector<int32_t> name_lengths_;
     std::vector<const char *> value_ptrs_;
     std::vector<int32_t> value_lengths_;
-    std::vector<std::string> scratch_;
+    std::vector<CellScratch> scratch_;
 };
 
 int16_t exec(int32_t handle, SqlSource sql, kest_row_callback callback, void *user_arg, char **errmsg)
@@ -267,10 +284,10 @@ int16_t exec(int32_t handle, SqlSource sql, kest_row_callback callback, void *us
             error = kBadHandle;
         } else {
             ExecSink sink(callback, user_arg);
-            bound_engine(*connection);
+            const EngineBound bound = bound_engine(*connection);
             connection->interrupted.store(false);
             RunOutcome outcome = run_statements(connection->db.get(), sql, sink, between(*connection));
-            budget_outcome(*connection, outcome);
+            budget_outcome(bound, outcome);
             code = outcome.code;
             error = outcome.error;
         }
@@ -501,13 +518,13 @@ KEST_API int64_t KEST_CALL kest_memory_budget(void)
 
 KEST_API int32_t KEST_CALL kest_memory_take(int64_t bytes)
 {
-    return bytes >= 0 && budget::take(bytes) ? 1 : 0;
+    return bytes >= 0 && budget::promise(bytes) ? 1 : 0;
 }
 
 KEST_API void KEST_CALL kest_memory_give(int64_t bytes)
 {
     if (bytes > 0)
-        budget::give(bytes);
+        budget::unpromise(bytes);
 }
 
 KEST_API void *KEST_CALL kest_memory_alloc(int64_t bytes)

@@ -56,8 +56,13 @@ int64_t engine_heap()
     return std::max<int64_t>(sqlite3_memory_used(), 0);
 }
 
+// What the library holds (results' memory, its own copies of values): in use, so the measured
+// room no longer shows it as free.
 std::atomic<int64_t> held{0};
-std::atomic<int64_t> ceiling{Unlimited};  // for held + engine_heap()
+// What callers were promised (kest_memory_take) and have not taken yet: the measured room still
+// shows it as free, so it must not raise the room, only fill it.
+std::atomic<int64_t> promised{0};
+std::atomic<int64_t> ceiling{Unlimited};  // for held + promised + engine_heap()
 std::atomic<int64_t> next_measure{-1};    // the use at which the room is measured again
 std::atomic<int64_t> measured_at{0};      // steady clock, in its ticks
 std::mutex measuring;
@@ -67,19 +72,27 @@ int64_t ticks_now()
     return std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
+// Everything the budget counts.
+int64_t counted(int64_t engine)
+{
+    return add(add(held.load(), promised.load()), engine);
+}
+
 void measure() noexcept
 {
     const std::lock_guard lock(measuring);
     const int64_t free = room::free_bytes();
-    const int64_t used = held.load() + engine_heap();
+    const int64_t engine = engine_heap();
     int64_t limit = env_limit();
     if (free != Unlimited) {
-        const int64_t total = add(used, free);
+        // The room is what is free and what is already in use of the budget's own; promises
+        // are part of the free memory until they are taken.
+        const int64_t total = add(add(held.load(), engine), free);
         const int64_t headroom = std::clamp(total / 16, LeastHeadroom, MostHeadroom);
         limit = std::min(limit, std::max<int64_t>(total - headroom, 0));
     }
     ceiling.store(limit);
-    next_measure.store(add(used, GrowthStep));
+    next_measure.store(add(counted(engine), GrowthStep));
     measured_at.store(ticks_now());
 }
 
@@ -89,6 +102,33 @@ void measure_if_due(int64_t use)
     const auto age = std::chrono::steady_clock::duration(ticks_now() - measured_at.load());
     if (use > next_measure.load() || use > ceiling.load() || age > MeasureAge)
         measure();
+}
+
+// Counts `n` more in `count` when it fits under the ceiling beside `other` (the other count)
+// and the engine. Two threads that count at once in different counts may each miss the
+// other's last request, as both miss what other processes take between two measurements.
+bool count_in(std::atomic<int64_t> &count, const std::atomic<int64_t> &other, int64_t n) noexcept
+{
+    if (n <= 0)
+        return n == 0;
+    const int64_t engine = engine_heap();
+    measure_if_due(add(counted(engine), n));
+    const int64_t limit = ceiling.load();
+    int64_t now = count.load();
+    do {
+        if (add(add(add(now, other.load()), engine), n) > limit)
+            return false;
+    } while (!count.compare_exchange_weak(now, now + n));
+    return true;
+}
+
+void count_out(std::atomic<int64_t> &count, int64_t n) noexcept
+{
+    if (n <= 0)
+        return;
+    int64_t now = count.load();
+    while (!count.compare_exchange_weak(now, now - std::min(now, n))) {
+    }
 }
 
 } // namespace
@@ -121,24 +161,14 @@ std::optional<int64_t> parse_bytes(std::string_view text) noexcept
 int64_t bytes() noexcept
 {
     const int64_t engine = engine_heap();
-    measure_if_due(held.load() + engine);
+    measure_if_due(counted(engine));
     const int64_t limit = ceiling.load();
     return limit == Unlimited ? Unlimited : std::max<int64_t>(limit - engine, 0);
 }
 
 bool take(int64_t n) noexcept
 {
-    if (n <= 0)
-        return n == 0;
-    const int64_t engine = engine_heap();
-    int64_t now = held.load();
-    measure_if_due(add(add(now, engine), n));
-    const int64_t limit = ceiling.load();
-    do {
-        if (add(add(now, engine), n) > limit)
-            return false;
-    } while (!held.compare_exchange_weak(now, now + n));
-    return true;
+    return count_in(held, promised, n);
 }
 
 void take_or_throw(int64_t n)
@@ -149,29 +179,35 @@ void take_or_throw(int64_t n)
 
 void give(int64_t n) noexcept
 {
-    if (n <= 0)
-        return;
-    int64_t now = held.load();
-    while (!held.compare_exchange_weak(now, now - std::min(now, n))) {
-    }
+    count_out(held, n);
+}
+
+bool promise(int64_t n) noexcept
+{
+    return count_in(promised, held, n);
+}
+
+void unpromise(int64_t n) noexcept
+{
+    count_out(promised, n);
 }
 
 bool engine_fits() noexcept
 {
-    const int64_t use = add(held.load(), engine_heap());
-    measure_if_due(use);
-    return add(held.load(), engine_heap()) <= ceiling.load();
+    const int64_t engine = engine_heap();
+    measure_if_due(counted(engine));
+    return counted(engine) <= ceiling.load();
 }
 
 int64_t longest_value() noexcept
 {
-    const int64_t use = add(held.load(), engine_heap());
-    measure_if_due(use);
+    const int64_t engine = engine_heap();
+    measure_if_due(counted(engine));
     const int64_t limit = ceiling.load();
     if (limit == Unlimited)
         return Unlimited;
     // A value is built once by the engine and then copied at least once more.
-    return std::max((limit - std::min(use, limit)) / 2, LeastValueLimit);
+    return std::max((limit - std::min(counted(engine), limit)) / 2, LeastValueLimit);
 }
 
 } // namespace kest::budget

@@ -13,12 +13,21 @@ namespace kest::budget {
 // limits the process.
 int64_t bytes() noexcept;
 
-// Counts `n` more bytes as held; false, counting nothing, when that would pass the budget.
+// Counts `n` more bytes as held by the library, memory it takes at once (and which the
+// measured room then no longer shows as free); false, counting nothing, when that would pass
+// the budget.
 bool take(int64_t n) noexcept;
 // As take(), but throws std::bad_alloc when refused.
 void take_or_throw(int64_t n);
 // Gives back at most what is held: the count never goes below zero.
 void give(int64_t n) noexcept;
+
+// Counts `n` more bytes as promised to a caller (kest_memory_take): memory not taken yet, so
+// the measured room still shows it as free and it must fit beside everything held. False,
+// counting nothing, when it does not.
+bool promise(int64_t n) noexcept;
+// Gives back at most what is promised.
+void unpromise(int64_t n) noexcept;
 
 // Whether the engine's heap, grown during a statement, still fits beside what results hold.
 // Cheap enough for the progress hook: it measures the room again only after growth or time.

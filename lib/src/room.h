@@ -12,6 +12,8 @@ inline constexpr int64_t Unlimited = std::numeric_limits<int64_t>::max();
 
 // Bytes the process may still take, measured now; Unlimited when nothing is known to limit it.
 // Costs a few small file reads; called when results have grown by a step, not per row.
+// A test lays out a machine of its own (proc/, sys/fs/cgroup/) in a folder named by the
+// environment variable KESTRUNE_TEST_ROOT, where the platform reads such files.
 int64_t free_bytes() noexcept;
 
 } // namespace kest::room

@@ -1,5 +1,6 @@
 #include "statements.h"
 
+#include "memory_budget.h"
 #include "text.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 namespace kest {
 namespace {
@@ -122,7 +124,36 @@ RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink, BetweenStat
     return {};
 }
 
-std::string_view cell_text(sqlite3_stmt *stmt, int column, std::string &scratch)
+CellScratch::CellScratch(CellScratch &&other) noexcept
+    : text_(std::move(other.text_)), counted_(std::exchange(other.counted_, 0))
+{
+}
+
+CellScratch::~CellScratch()
+{
+    budget::give(counted_);
+}
+
+std::string &CellScratch::empty_with_room(std::size_t bytes)
+{
+    text_.clear();
+    if (bytes > text_.capacity()) {
+        // Let go of the old room first: the new one is counted whole.
+        std::string().swap(text_);
+        budget::give(std::exchange(counted_, 0));
+        budget::take_or_throw(static_cast<int64_t>(bytes));
+        counted_ = static_cast<int64_t>(bytes);
+        try {
+            text_.reserve(bytes);
+        } catch (...) {
+            budget::give(std::exchange(counted_, 0));
+            throw;
+        }
+    }
+    return text_;
+}
+
+std::string_view cell_text(sqlite3_stmt *stmt, int column, CellScratch &scratch)
 {
     // One lookup of the cell, then the value's own accessors: the column functions would look
     // the cell up again on every call. The value is read at once, on the statement's thread.
@@ -133,18 +164,20 @@ std::string_view cell_text(sqlite3_stmt *stmt, int column, std::string &scratch)
     if (type == SQLITE_BLOB) {
         const void *bytes = sqlite3_value_blob(value);
         const auto n = static_cast<std::size_t>(sqlite3_value_bytes(value));
-        scratch.clear();
-        text::append_blob_text(scratch, bytes, n);
-        return {scratch.c_str(), scratch.size()};
+        const bool as_text = text::blob_as_text(bytes, n);
+        std::string &out = scratch.empty_with_room(text::blob_text_length(n, as_text));
+        text::append_blob_text(out, bytes, n, as_text);
+        return {out.c_str(), out.size()};
     }
     if (type == SQLITE_INTEGER) {
         // Written here in the engine's own form, plain decimal: asking the engine for the text
         // converts the cell in place and measures it again, which made reading a wide join of
         // numbers a fifth slower.
-        scratch.resize(Int64Digits);
-        const auto end = std::to_chars(scratch.data(), scratch.data() + Int64Digits, sqlite3_value_int64(value)).ptr;
-        scratch.resize(static_cast<std::size_t>(end - scratch.data()));
-        return {scratch.c_str(), scratch.size()};
+        std::string &out = scratch.empty_with_room(Int64Digits);
+        out.resize(Int64Digits);
+        const auto end = std::to_chars(out.data(), out.data() + Int64Digits, sqlite3_value_int64(value)).ptr;
+        out.resize(static_cast<std::size_t>(end - out.data()));
+        return {out.c_str(), out.size()};
     }
     const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(value));
     if (t == nullptr) {
@@ -161,9 +194,9 @@ std::string_view cell_text(sqlite3_stmt *stmt, int column, std::string &scratch)
     const text::TextScan scan = text::scan_text(t, n);
     if (scan.valid)
         return {t, scan.length};
-    scratch.clear();
-    text::append_sanitized_utf8(scratch, t, scan.length);
-    return {scratch.c_str(), scratch.size()};
+    std::string &out = scratch.empty_with_room(text::sanitized_length(t, scan.length));
+    text::append_sanitized_utf8(out, t, scan.length);
+    return {out.c_str(), out.size()};
 }
 
 std::string column_name(sqlite3_stmt *stmt, int column)

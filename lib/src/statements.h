@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,9 +45,26 @@ struct BetweenStatements {
 
 RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink, BetweenStatements between);
 
+// Where the library writes a cell's text of its own making (a number, a BLOB's hex form, a
+// text with its invalid bytes replaced). Its room is counted against the memory budget while
+// it lives: the hex form of a huge BLOB is twice its size, and it is made before anyone copies it.
+class CellScratch {
+public:
+    CellScratch() = default;
+    CellScratch(CellScratch &&other) noexcept;
+    CellScratch &operator=(CellScratch &&) = delete;
+    ~CellScratch();
+    // The text, emptied, with room for `bytes`; throws std::bad_alloc when the budget refuses.
+    std::string &empty_with_room(std::size_t bytes);
+
+private:
+    std::string text_;
+    int64_t counted_ = 0;
+};
+
 // The text of one cell as handed out: valid UTF-8, zero-terminated, "" for NULL.
 // Points into the engine's row (valid until the next step) or into scratch.
-std::string_view cell_text(sqlite3_stmt *stmt, int column, std::string &scratch);
+std::string_view cell_text(sqlite3_stmt *stmt, int column, CellScratch &scratch);
 
 // A column's name as handed out (valid UTF-8).
 std::string column_name(sqlite3_stmt *stmt, int column);

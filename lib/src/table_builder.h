@@ -105,7 +105,7 @@ private:
     std::vector<std::string> statement_names_;
     int32_t width_ = 0;
     int64_t rows_ = 0;
-    std::string scratch_;
+    CellScratch scratch_;
 };
 
 void free_table(kest_table *table) noexcept;

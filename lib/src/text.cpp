@@ -126,17 +126,39 @@ void append_sanitized_utf8(std::string &out, const char *p, std::size_t n)
     }
 }
 
-void append_blob_text(std::string &out, const void *p, std::size_t n)
+std::size_t sanitized_length(const char *p, std::size_t n) noexcept
+{
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < n;) {
+        const Sequence seq = next_sequence(u + i, n - i);
+        length += seq.valid ? seq.length : kReplacement.size();
+        i += seq.length;
+    }
+    return length;
+}
+
+bool blob_as_text(const void *p, std::size_t n) noexcept
+{
+    return n == 0 || p == nullptr || (std::memchr(p, 0, n) == nullptr && is_valid_utf8(static_cast<const char *>(p), n));
+}
+
+std::size_t blob_text_length(std::size_t n, bool as_text) noexcept
+{
+    return as_text ? n : 3 + 2 * n;
+}
+
+void append_blob_text(std::string &out, const void *p, std::size_t n, bool as_text)
 {
     const char *bytes = static_cast<const char *>(p);
     if (n == 0 || bytes == nullptr)
         return;
-    if (std::memchr(bytes, 0, n) == nullptr && is_valid_utf8(bytes, n)) {
+    if (as_text) {
         out.append(bytes, n);
         return;
     }
     static constexpr char kHex[] = "0123456789ABCDEF";
-    out.reserve(out.size() + 3 + 2 * n);
+    out.reserve(out.size() + blob_text_length(n, false));
     out += "X'";
     for (std::size_t i = 0; i < n; ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);

@@ -19,10 +19,14 @@ TextScan scan_text(const char *p, std::size_t n) noexcept;
 
 // Appends p[0..n) to out, each invalid UTF-8 sequence replaced by U+FFFD.
 void append_sanitized_utf8(std::string &out, const char *p, std::size_t n);
+// The length of what append_sanitized_utf8 appends.
+std::size_t sanitized_length(const char *p, std::size_t n) noexcept;
 
-// Appends a BLOB as text: its bytes when they are valid UTF-8 without a zero byte,
-// otherwise the SQL hex form X'00FF'.
-void append_blob_text(std::string &out, const void *p, std::size_t n);
+// A BLOB as text: its bytes when they are valid UTF-8 without a zero byte, otherwise the SQL
+// hex form X'00FF'. blob_as_text tells which; append_blob_text appends it.
+bool blob_as_text(const void *p, std::size_t n) noexcept;
+std::size_t blob_text_length(std::size_t n, bool as_text) noexcept;
+void append_blob_text(std::string &out, const void *p, std::size_t n, bool as_text);
 
 // Converts zero-terminated UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string utf16_to_utf8(const char16_t *p);
