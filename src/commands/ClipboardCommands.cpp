@@ -42,6 +42,11 @@ void Command4_Click(CommandHost &host)
 {
     try {
         const QString text = host.desktop().clipboardText();
+        // The library takes SQL as a C text, which would end at the NUL: the rest would not run.
+        if (text.contains(QChar::Null)) {
+            host.desktop().message(PasteNotTextMessage, PasteTooLargeTitle, MessageButtons::Ok, MessageIcon::Critical);
+            return;
+        }
         // The window keeps a big text as UTF-8 and gives its line ends CR LF, which may copy it.
         BudgetReservation held(&host.library());
         held.add(2 * utf8Size(text));

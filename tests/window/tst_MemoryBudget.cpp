@@ -10,6 +10,8 @@
 
 #include <QTableView>
 
+#include <utility>
+
 using namespace kest;
 using namespace kest::test;
 
@@ -83,16 +85,22 @@ private slots:
         QCOMPARE(copy(), 4);
     }
 
-    // A pasted text whose UTF-8 and CR LF copy would not fit says so; the window keeps its text.
-    void aPastePastTheBudgetSaysSo()
+    // A pasted text whose UTF-8 and CR LF copy would not fit, or that the library would cut at
+    // a NUL, says so; the window keeps its text.
+    void aPasteThatCannotBeRunSaysSo()
     {
         Window f;
         QVERIFY(f.start());
         f.w->Text2->setPlainText(QStringLiteral("SELECT 1"));
-        f.desktop.setClipboardContents(QString(45'000'000, QChar(0x20AC))); // 135 MB of UTF-8
-        f.click(f.w->Command4);
-        QCOMPARE(f.w->queryText(), QStringLiteral("SELECT 1"));
-        QCOMPARE(f.desktop.messages().constLast().prompt, PasteTooLargeMessage);
+        const std::pair<QString, QLatin1StringView> pastes[] = {
+            {QString(45'000'000, QChar(0x20AC)), PasteTooLargeMessage}, // 135 MB of UTF-8
+            {QStringLiteral("SELECT 2;") + QChar::Null + QStringLiteral("DROP TABLE t"), PasteNotTextMessage}};
+        for (const auto &[text, message] : pastes) {
+            f.desktop.setClipboardContents(text);
+            f.click(f.w->Command4);
+            QCOMPARE(f.w->queryText(), QStringLiteral("SELECT 1"));
+            QCOMPARE(f.desktop.messages().constLast().prompt, message);
+        }
     }
 };
 
