@@ -44,7 +44,7 @@ public:
         return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
     QString openFileName(const QString &, const QList<FileType> &) override { return {}; }
-    void setClipboardText(const QString &) override {}
+    void setClipboardText(const QString &, std::function<void()>) override {}
     QString clipboardText() override { return {}; }
     bool openUrl(const QString &, int) override { return false; }
 };
