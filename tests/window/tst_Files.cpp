@@ -171,7 +171,7 @@ private slots:
         else if (file == "sparse")
             QVERIFY(made.open(QIODevice::WriteOnly) && made.resize(qint64(1) << 40));
         else if (file == "unreadable" && geteuid() == 0)
-            path = QStringLiteral("/sys/bus/pci/rescan"); // root reads any file, yet not this one
+            path = QStringLiteral("/proc/sys/vm/drop_caches"); // root reads any file, yet not this one
         else if (file == "unreadable")
             QVERIFY(write(path, "SELECT 1;") && made.setPermissions({}));
         f->w->Text2->setPlainText(QStringLiteral("Select 1"));
