@@ -212,6 +212,12 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         event = Xlib.protocol.event.ClientMessage(window=x_window, client_type=atom("_NET_WM_STATE"), data=(32, data))
         x.screen().root.send_event(event, event_mask=Xlib.X.SubstructureRedirectMask | Xlib.X.SubstructureNotifyMask)
         x.flush()
+        # The window manager sets the new frame's extents after the resize it announces; the list's
+        # place is read through AT-SPI, whose reading of the window's frame in between would keep
+        # the program's toolkit on the old frame (it asks again only at the next configure event).
+        frames = []
+        wait_for("the frame to settle", lambda: frames.append(
+            session.run("xprop", "-id", xid, "_NET_FRAME_EXTENTS")) or frames[-5:].count(frames[-1]) == 5, 10, 0.1)
 
     x = Xlib.display.Display(session.name)
     folder, opened = os.path.join(prefix, "bin"), os.path.join(shell, "opened.txt")
