@@ -174,9 +174,10 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
             return 0;
         }
         trap([&] {
+            QStringList names;
             for (const QStringList &columns : run.columnsToAdd)
-                for (const QString &name : columns)
-                    window.addColumn(name);
+                names += columns;
+            window.addColumns(names);
         });
         if (state.ExecRowCount > 0) {
             checkpoint = 60;

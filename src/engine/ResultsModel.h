@@ -32,7 +32,7 @@ public:
     void removeAllRows();
     void removeAllColumns();
     void addColumn(const QString &header);
-    // Columns added together reach views in one announcement (see MainWindowPort::addColumn).
+    // Columns added together reach views in one announcement (see WindowPort::addColumns).
     void addColumns(const QStringList &headers);
     void addRowUtf8(std::string_view firstCell);
     // `row` counts from 0 here and must be a row added one by one. A column beyond the last one

@@ -9,7 +9,6 @@
 
 #include <stdexcept>
 #include <string>
-#include <utility>
 
 namespace kest {
 
@@ -20,13 +19,6 @@ MainWindowPort::MainWindowPort(QWidget &window, QStatusBar &statusBar, QTableVie
     list_.horizontalHeader()->setResizeContentsPrecision(SizeSampleRows);
 }
 
-void MainWindowPort::addPendingColumns()
-{
-    if (pendingColumns_.isEmpty())
-        return;
-    model_.addColumns(std::exchange(pendingColumns_, {}));
-}
-
 QString MainWindowPort::statusText() const
 {
     return statusBar_.currentMessage();
@@ -34,41 +26,33 @@ QString MainWindowPort::statusText() const
 
 void MainWindowPort::setStatusText(const QString &text)
 {
-    addPendingColumns();
     statusBar_.showMessage(text);
 }
 
 void MainWindowPort::refresh()
 {
-    addPendingColumns();
     window_.repaint();
 }
 
 void MainWindowPort::removeAllRows()
 {
-    addPendingColumns();
     fillStopped_ = filling_;
     model_.removeAllRows();
 }
 
 void MainWindowPort::removeAllColumns()
 {
-    addPendingColumns();
     fillStopped_ = filling_;
     model_.removeAllColumns();
 }
 
-void MainWindowPort::addColumn(const QString &header)
+void MainWindowPort::addColumns(const QStringList &headers)
 {
-    // Inserted one by one, each column made the list's header measure its sections again:
-    // seconds for 2,000 columns.
-    if (!fillStopped_)
-        pendingColumns_.append(header);
+    model_.addColumns(headers);
 }
 
 void MainWindowPort::addRowUtf8(std::string_view firstCell)
 {
-    addPendingColumns();
     if (fillStopped_)
         return;
     model_.addRowUtf8(firstCell);
@@ -79,21 +63,18 @@ void MainWindowPort::addRowUtf8(std::string_view firstCell)
 
 void MainWindowPort::setCellUtf8(int row, int column, std::string_view text)
 {
-    addPendingColumns();
     if (!fillStopped_)
         model_.setCellUtf8(row - 1, column, text);
 }
 
 void MainWindowPort::beginBulkUpdate()
 {
-    addPendingColumns();
     filling_ = true;
     model_.beginBulkUpdate();
 }
 
 void MainWindowPort::endBulkUpdate()
 {
-    addPendingColumns();
     filling_ = false;
     fillStopped_ = false;
     model_.endBulkUpdate();
@@ -106,18 +87,16 @@ int MainWindowPort::rowCount() const
 
 int MainWindowPort::columnCount() const
 {
-    return model_.columnCount() + static_cast<int>(pendingColumns_.size());
+    return model_.columnCount();
 }
 
 void MainWindowPort::adoptTable(KestTable table, int dataRows, const std::function<void()> &betweenBatches)
 {
-    addPendingColumns();
     model_.adoptTable(std::move(table), dataRows, betweenBatches);
 }
 
 void MainWindowPort::sizeColumnToContents(int column)
 {
-    addPendingColumns();
     if (column < 0 || column >= model_.columnCount())
         throw std::out_of_range("Column " + std::to_string(column) + " is not in the list");
     list_.resizeColumnToContents(column);
@@ -125,13 +104,11 @@ void MainWindowPort::sizeColumnToContents(int column)
 
 void MainWindowPort::setResultsVisible(bool visible)
 {
-    addPendingColumns();
     list_.setVisible(visible);
 }
 
 void MainWindowPort::refreshResults()
 {
-    addPendingColumns();
     list_.viewport()->repaint();
 }
 

@@ -25,7 +25,7 @@ public:
     void refresh() override;
     void removeAllRows() override;
     void removeAllColumns() override;
-    void addColumn(const QString &header) override;
+    void addColumns(const QStringList &headers) override;
     void addRowUtf8(std::string_view firstCell) override;
     void setCellUtf8(int row, int column, std::string_view text) override;
     void beginBulkUpdate() override;
@@ -41,14 +41,10 @@ public:
     void stopFilling() { fillStopped_ = filling_; }
 
 private:
-    void addPendingColumns();
-
     QWidget &window_;
     QStatusBar &statusBar_;
     QTableView &list_;
     ResultsModel &model_;
-    // Columns named one after the other reach the list together, at the port's next call.
-    QStringList pendingColumns_;
     // A bulk update lets the window answer between rows; a Clear or the window closing
     // meanwhile ends it, and the rest of its rows are not added.
     bool filling_ = false;

@@ -263,8 +263,7 @@ bool QueryEdit::showIfBig(const std::function<QByteArray()> &utf8)
             QByteArray text = utf8();
             if (text.size() > BigTextBytes)
                 big = withCrLf(std::move(text));
-        },
-        {});
+        });
     if (big.first.isNull())
         return false;
     showBigText(std::move(big.first), big.second);
