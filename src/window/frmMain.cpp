@@ -26,6 +26,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
+#include <QWindow>
 
 namespace kest {
 
@@ -67,7 +68,7 @@ frmMain::frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
     frameCheck_->setSingleShot(true);
     frameCheck_->setInterval(100);
     connect(frameCheck_, &QTimer::timeout, this, [this] {
-        if (frameGeometry().size() != ruledOuterSize_)
+        if (outerSize() != ruledOuterSize_)
             Form_Resize();
     });
     wireQueryCommands();
@@ -206,9 +207,16 @@ void frmMain::Form_Load()
     Command1->setFocus();
 }
 
+QSize frmMain::outerSize() const
+{
+    // The window's own reading of its frame: the widget keeps the frame it saw at the last move
+    // or resize, the window reads it again once the window manager has announced a new one.
+    return windowHandle() ? windowHandle()->frameGeometry().size() : frameGeometry().size();
+}
+
 void frmMain::Form_Resize()
 {
-    ruledOuterSize_ = frameGeometry().size();
+    ruledOuterSize_ = outerSize();
     lvResults->resize(resizedList(lvResults->size(), ruledOuterSize_));
 }
 
@@ -234,11 +242,21 @@ void frmMain::moveEvent(QMoveEvent *event)
     // A window manager frames the window only after its first resize, when it is shown, and
     // tells the program by moving it; a new frame (another decoration) comes the same way. The
     // outer size the rule works from is known only then. A frame that changes with the window's
-    // state (a maximised window loses its borders) is announced to Qt without any event of its
-    // own, often just after the move or resize, so the rule looks again once they have settled.
-    if (frameGeometry().size() != ruledOuterSize_)
+    // state (a maximised window loses its borders) comes apart from the move or resize.
+    if (outerSize() != ruledOuterSize_)
         Form_Resize();
     frameCheck_->start();
+}
+
+bool frmMain::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
+{
+    // The window manager announces a new frame by a property of the window (_NET_FRAME_EXTENTS),
+    // sometimes well after the move or resize that came with it; any property change has the
+    // rule look again once the toolkit has read it.
+    constexpr unsigned char PropertyNotify = 28; // the X protocol's event code
+    if (eventType == "xcb_generic_event_t" && (*static_cast<const unsigned char *>(message) & 0x7f) == PropertyNotify)
+        frameCheck_->start();
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

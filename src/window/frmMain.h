@@ -79,6 +79,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
+    bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
     // Closing the window is Exit: the program ends at once, whatever runs.
     void closeEvent(QCloseEvent *event) override;
 
@@ -101,9 +102,10 @@ private:
     QString programFolder_;
     ResultsModel *results_;
     std::unique_ptr<MainWindowPort> port_;
-    // The outer size the resize rule last worked from.
+    // The window's size with the window manager's frame, and the one the resize rule last worked from.
+    QSize outerSize() const;
     QSize ruledOuterSize_;
-    // Runs the rule again shortly after the last move or resize (see moveEvent).
+    // Runs the rule again shortly after the last move, resize or new frame (see nativeEvent).
     QTimer *frameCheck_;
 };
 
