@@ -161,7 +161,7 @@ std::optional<QByteArray> asUtf8(QByteArray bytes, const Encoding &encoding, con
     }
     bytes.remove(0, encoding.skip); // in place, not copied
     if (encoding.markedUtf8 && !QByteArrayView(bytes).isValidUtf8())
-        return QString(QStringDecoder(QStringConverter::Utf8, Flag::Stateless).decode(bytes)).toUtf8();
+        return QString(QStringDecoder(QStringConverter::Utf8, Flag::Stateless | Flag::ConvertInitialBom).decode(bytes)).toUtf8();
     std::optional<QByteArray> text = strayBytesAsWindows1252(std::move(bytes), grant);
     if (!text)
         fault = ScriptFault::TooBig;
