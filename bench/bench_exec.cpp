@@ -10,7 +10,7 @@
 #include "Desktop.h"
 #include "Exec.h"
 #include "KestruneBinding.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "ResultsModel.h"
 #include "Startup.h"
 #include "WindowPort.h"
@@ -81,27 +81,27 @@ int main(int argc, char **argv)
     BuildDemoDatabase(database);
 
     AnsweringDesktop desktop;
-    ModuleState state;
+    ProgramState state;
     KestruneBinding library;
     auto window = openMainWindow(library, desktop, state).window;
     if (!window)
         return 1;
     window->setProgramFolder(dir.path());
     window->show();
-    window->Text1->setText(database);
-    window->Text2->setPlainText(CrossJoin);
+    window->databaseEdit->setText(database);
+    window->queryEdit->setPlainText(CrossJoin);
     QApplication::processEvents();
     const QString csvPath = dir.filePath(QStringLiteral("Kestrune-output.csv"));
 
     std::vector<double> times;
     int64_t peak = 0;
     for (int i = 0; i < Runs; ++i) {
-        window->Command15->click();
+        window->button(Button::Clear)->click();
         QApplication::processEvents();
         const int64_t before = CurrentMemoryBytes();
         ResetPeakMemory();
         const auto start = Clock::now();
-        Command12_Click(*window);
+        onExecClicked(*window);
         times.push_back(Seconds(start, Clock::now()));
         peak = PeakMemoryBytes() - before;
     }
@@ -131,7 +131,7 @@ int main(int argc, char **argv)
     // sizes and the first paint of the shown list.
     std::vector<double> showTimes, statementTimes, exportTimes;
     for (int i = 0; i < Runs; ++i) {
-        window->Command15->click();
+        window->button(Button::Clear)->click();
         window->port().setResultsVisible(false);
         QString message;
         int16_t code = 0;

@@ -7,7 +7,7 @@
 #include "BenchSupport.h"
 #include "DBQuery.h"
 #include "KestruneBinding.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "QtDesktop.h"
 #include "ResultsModel.h"
 #include "RunQuery.h"
@@ -38,11 +38,11 @@ const QString LongCount = QStringLiteral("SELECT count(*) FROM CDs a, CDs b, CDs
 const QString EndlessCount = QStringLiteral("SELECT count(*) FROM CDs a, CDs b, CDs c, CDs d");
 constexpr int Runs = 3;
 
-double runQuery(frmMain &window, const QString &sql)
+double runQuery(MainWindow &window, const QString &sql)
 {
-    window.Text2->setPlainText(sql);
+    window.queryEdit->setPlainText(sql);
     const auto start = Clock::now();
-    Command1_Click(window);
+    onRunQueryClicked(window);
     return Seconds(start, Clock::now());
 }
 
@@ -56,13 +56,13 @@ int main(int argc, char **argv)
     BuildDemoDatabase(database);
 
     QtDesktop desktop;
-    ModuleState state;
+    ProgramState state;
     KestruneBinding library;
     auto window = openMainWindow(library, desktop, state).window;
     if (!window)
         return 1;
     window->show();
-    window->Text1->setText(database);
+    window->databaseEdit->setText(database);
     QApplication::processEvents();
 
     std::printf("Run Query benchmarks: %s, platform %s\n", qPrintable(window->windowTitle()),
@@ -73,7 +73,7 @@ int main(int argc, char **argv)
     std::vector<double> times;
     int64_t peakBeyondStart = 0;
     for (int i = 0; i < Runs; ++i) {
-        window->Command15->click(); // Clear, so each run starts from an empty list
+        window->button(Button::Clear)->click(); // Clear, so each run starts from an empty list
         QApplication::processEvents();
         const int64_t before = CurrentMemoryBytes();
         ResetPeakMemory();
@@ -108,7 +108,7 @@ int main(int argc, char **argv)
         QString message;
         int16_t code = 0;
         float statementSeconds = 0;
-        window->Command15->click();
+        window->button(Button::Clear)->click();
         DBQuery(Engine{library, window->port(), state}, database, LongCount, message, code, statementSeconds);
         withTimes.push_back(statementSeconds);
 
@@ -134,7 +134,7 @@ int main(int argc, char **argv)
         Clock::time_point clicked{};
         QTimer::singleShot(200, [&] {
             clicked = Clock::now();
-            window->Command14->click();
+            window->button(Button::Stop)->click();
         });
         runQuery(*window, EndlessCount);
         latencies.push_back(Seconds(clicked, Clock::now()) * 1000);

@@ -1,5 +1,5 @@
 #include "KestruneBinding.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "QtDesktop.h"
 #include "Startup.h"
 
@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(icon);
     kest::QtDesktop desktop;
     kest::KestruneBinding library;
-    kest::StartUp startUp = kest::openMainWindow(library, desktop, kest::moduleState());
+    kest::StartUp startUp = kest::openMainWindow(library, desktop, kest::programState());
     if (!startUp.window) {
         // Also on the terminal, for a start from a shell or a script.
         std::fprintf(stderr, "kestrune-demo: %s\n", qPrintable(startUp.failure));

@@ -5,7 +5,7 @@
 
 namespace kest {
 
-void Command3_Click(CommandHost &host)
+void onBrowseClicked(CommandHost &host)
 {
     const QString path = GetFileOpen(host.desktop(), BrowseStartFolder, DatabaseFilePatterns);
     if (!path.isEmpty())

@@ -1,5 +1,5 @@
 #pragma once
-// The browse button (`Command3`, ">>>") beside the database-file box.
+// The browse button (">>>") beside the database-file box.
 
 namespace kest {
 
@@ -7,6 +7,6 @@ class CommandHost;
 
 // Lets the user pick a database file in the current working directory; a chosen path replaces
 // the database-file box, a cancel or a failing dialog leaves it as it was. Nothing is opened.
-void Command3_Click(CommandHost &host);
+void onBrowseClicked(CommandHost &host);
 
 } // namespace kest

@@ -2,7 +2,7 @@
 
 #include "CommandHost.h"
 #include "DemoQueries.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "RunQuery.h"
 
 namespace kest {
@@ -13,27 +13,27 @@ void runCanned(CommandHost &host, const QString &sql)
     if (host.state().QueryRunning)
         return;
     host.setQueryText(sql);
-    Command1_Click(host);
+    onRunQueryClicked(host);
 }
 
 } // namespace
 
-void Command11_Click(CommandHost &host)
+void onQuery1Clicked(CommandHost &host)
 {
     runCanned(host, Query1Sql);
 }
 
-void Command16_Click(CommandHost &host)
+void onQuery2Clicked(CommandHost &host)
 {
     runCanned(host, Query2Sql);
 }
 
-void Command13_Click(CommandHost &host)
+void onDbInfoClicked(CommandHost &host)
 {
     runCanned(host, DbInfoSql);
 }
 
-void Command18_Click(CommandHost &host)
+void onExplainClicked(CommandHost &host)
 {
     runCanned(host, ExplainSql(host.queryText()));
 }

@@ -6,9 +6,9 @@ namespace kest {
 
 class CommandHost;
 
-void Command11_Click(CommandHost &host); // Query 1
-void Command16_Click(CommandHost &host); // Query 2
-void Command13_Click(CommandHost &host); // DB Info
-void Command18_Click(CommandHost &host); // Explain, built on the query window's text
+void onQuery1Clicked(CommandHost &host); // Query 1
+void onQuery2Clicked(CommandHost &host); // Query 2
+void onDbInfoClicked(CommandHost &host); // DB Info
+void onExplainClicked(CommandHost &host); // Explain, built on the query window's text
 
 } // namespace kest

@@ -8,7 +8,7 @@
 
 namespace kest {
 
-void Command6_Click(CommandHost &host)
+void onCopyClicked(CommandHost &host)
 {
     host.desktop().setClipboardText(host.queryText());
 }
@@ -38,7 +38,7 @@ qint64 utf8Size(QStringView text)
 
 } // namespace
 
-void Command4_Click(CommandHost &host)
+void onPasteClicked(CommandHost &host)
 {
     try {
         const QString text = host.desktop().clipboardText();

@@ -1,5 +1,5 @@
 #pragma once
-// Copy (`Command6`) and Paste (`Command4`): the whole query window through the clipboard.
+// Copy and Paste: the whole query window through the clipboard.
 
 #include <QLatin1StringView>
 
@@ -8,7 +8,7 @@ namespace kest {
 class CommandHost;
 
 // Replaces whatever the clipboard held by the query window's text.
-void Command6_Click(CommandHost &host);
+void onCopyClicked(CommandHost &host);
 
 // Paste's message when the clipboard's text does not fit in the memory budget beside it.
 inline constexpr QLatin1StringView PasteTooLargeMessage{"The clipboard's text is too large to paste in the memory available."};
@@ -18,6 +18,6 @@ inline constexpr QLatin1StringView PasteNotTextMessage{"The clipboard's text is 
 
 // Replaces the whole query window, whatever is selected, by the clipboard's text; a clipboard
 // without text empties it. A text that does not fit in memory, or holds a NUL character, says so and changes nothing.
-void Command4_Click(CommandHost &host);
+void onPasteClicked(CommandHost &host);
 
 } // namespace kest

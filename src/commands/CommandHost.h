@@ -12,22 +12,23 @@ namespace kest {
 class Desktop;
 class KestruneBinding;
 class WindowPort;
-struct ModuleState;
+struct ProgramState;
 
-// The window's buttons, under their designer names.
+// The window's buttons.
 enum class Button {
-    Command1 = 1, Command2, Command3, Command4, Command5, Command6, Command7, Command8, Command9,
-    Command10, Command11, Command12, Command13, Command14, Command15, Command16, Command17, Command18
+    RunQuery, Exec, Stop, DbInfo, Explain, Clear, Copy, Paste, Populate, Query1, Query2, Drop,
+    Browse, LoadScript, SaveScript, Website, Sqlite, Exit
 };
+inline constexpr int ButtonCount = static_cast<int>(Button::Exit) + 1;
 
 class CommandHost {
 public:
     virtual ~CommandHost() = default;
 
-    // `Text1`, the database-file box.
+    // `databaseEdit`, the database-file box.
     virtual QString databaseText() const = 0;
     virtual void setDatabaseText(const QString &text) = 0;
-    // `Text2`, the query window, whole, with CR LF line ends.
+    // `queryEdit`, the query window, whole, with CR LF line ends.
     virtual QString queryText() const = 0;
     virtual void setQueryText(const QString &text) = 0;
     // The same as UTF-8, the bytes the library takes: a big text is handed over as it is kept,
@@ -41,7 +42,7 @@ public:
     virtual void setButtonCaption(Button button, const QString &caption) = 0;
     virtual void focusButton(Button button) = 0;
 
-    // `chkUnicode`: 0 clear, 1 ticked, 2 greyed.
+    // `unicodeBox`: 0 clear, 1 ticked, 2 greyed.
     virtual int unicodeBoxValue() const = 0;
 
     // The folder that holds the program's executable file.
@@ -52,7 +53,7 @@ public:
     virtual WindowPort &port() = 0;
     virtual Desktop &desktop() = 0;
     virtual KestruneBinding &library() = 0;
-    virtual ModuleState &state() = 0;
+    virtual ProgramState &state() = 0;
 };
 
 } // namespace kest

@@ -2,15 +2,15 @@
 
 #include "CommandHost.h"
 #include "QuerySteps.h"
-#include "CommandStep.h"
+#include "IgnoringFailure.h"
 #include "DBQuery.h"
 #include "DemoData.h"
 #include "DemoQueries.h"
 #include "Desktop.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "Paths.h"
 #include "QueryClock.h"
-#include "QueryTiming.h"
+#include "StatusLine.h"
 #include "WindowPort.h"
 
 #include <limits>
@@ -34,7 +34,7 @@ public:
     bool run(const QString &sql)
     {
         int16_t written = NotWritten;
-        Step([&] { DBQuery(engine_, path_, sql, statusMessage_, written, callSeconds_); });
+        IgnoringFailure([&] { DBQuery(engine_, path_, sql, statusMessage_, written, callSeconds_); });
         if (written == NotWritten)
             return false;
         statusCode_ = written;
@@ -61,15 +61,15 @@ class StopEnabledWhileRunning {
 public:
     explicit StopEnabledWhileRunning(CommandHost &host) : host_(host)
     {
-        Step([&] {
-            wasEnabled_ = host_.buttonEnabled(Button::Command14);
-            host_.setButtonEnabled(Button::Command14, true);
+        IgnoringFailure([&] {
+            wasEnabled_ = host_.buttonEnabled(Button::Stop);
+            host_.setButtonEnabled(Button::Stop, true);
         });
     }
     ~StopEnabledWhileRunning()
     {
         if (!host_.state().ExitRequested)
-            Step([&] { host_.setButtonEnabled(Button::Command14, wasEnabled_); });
+            IgnoringFailure([&] { host_.setButtonEnabled(Button::Stop, wasEnabled_); });
     }
     StopEnabledWhileRunning(const StopEnabledWhileRunning &) = delete;
     StopEnabledWhileRunning &operator=(const StopEnabledWhileRunning &) = delete;
@@ -83,13 +83,13 @@ MessageAnswer ask(CommandHost &host, const QString &prompt, const QString &title
 {
     // A box that fails to show counts as No: nothing is changed that the user did not confirm.
     MessageAnswer answer = MessageAnswer::No;
-    Step([&] { answer = host.desktop().message(prompt, title, MessageButtons::YesNo, MessageIcon::None); });
+    IgnoringFailure([&] { answer = host.desktop().message(prompt, title, MessageButtons::YesNo, MessageIcon::None); });
     return answer;
 }
 
 void setStatus(WindowPort &window, const QString &text)
 {
-    Step([&] { window.setStatusText(text); });
+    IgnoringFailure([&] { window.setStatusText(text); });
 }
 
 struct FillStep {
@@ -113,7 +113,7 @@ float dropConfirmedTables(CommandHost &host)
 
     WindowPort &window = host.port();
     QString path;
-    Step([&] { path = DatabasePath(host); });
+    IgnoringFailure([&] { path = DatabasePath(host); });
     Statements statements(host, path);
     const StopEnabledWhileRunning stop(host);
     setStatus(window, QStringLiteral("Attempting to drop the Artists and CDs tables"));
@@ -131,26 +131,26 @@ float dropConfirmedTables(CommandHost &host)
     if (statements.leaving())
         return 0;
     if (cdsDropped)
-        Step([&] { window.setStatusText(window.statusText() + QStringLiteral("Dropped table CDs OK")); });
+        IgnoringFailure([&] { window.setStatusText(window.statusText() + QStringLiteral("Dropped table CDs OK")); });
     else
         allSucceeded = false;
 
     setStatus(window, allSucceeded ? QStringLiteral("Successfully dropped Artists and CDs tables")
                                    : QStringLiteral("Failed to drop at at least 1 table: "));
-    Step([&] { EmptyResults(window); });
+    IgnoringFailure([&] { EmptyResults(window); });
     return elapsed;
 }
 
 } // namespace
 
-void Command9_Click(CommandHost &host)
+void onPopulateClicked(CommandHost &host)
 {
     const QueryRunGuard guard(host.state());
     if (!guard.acquired())
         return;
 
     if (host.databaseText().isEmpty()) {
-        Step([&] {
+        IgnoringFailure([&] {
             host.desktop().message(
                 QStringLiteral("No SQLite database specified - please select one or type in a new name"), QString(),
                 MessageButtons::Ok, MessageIcon::None);
@@ -164,7 +164,7 @@ void Command9_Click(CommandHost &host)
     WindowPort &window = host.port();
     bool allSucceeded = true;
     QString path;
-    Step([&] { path = DatabasePath(host); });
+    IgnoringFailure([&] { path = DatabasePath(host); });
     Statements statements(host, path);
     const StopEnabledWhileRunning stop(host);
 
@@ -172,7 +172,7 @@ void Command9_Click(CommandHost &host)
     for (const FillStep &step : FillSteps) {
         setStatus(window, step.status);
         QString sql;
-        Step([&] { sql = step.sql(); });
+        IgnoringFailure([&] { sql = step.sql(); });
         if (!clock)
             clock.emplace();
         if (!statements.run(sql))
@@ -182,9 +182,9 @@ void Command9_Click(CommandHost &host)
     }
 
     setStatus(window, QStringLiteral("Performing a simple example query ..."));
-    Step([&] { host.setQueryText(ExampleQuerySql); });
+    IgnoringFailure([&] { host.setQueryText(ExampleQuerySql); });
     // The engine adds its columns and rows to whatever the list holds.
-    Step([&] { EmptyResults(window); });
+    IgnoringFailure([&] { EmptyResults(window); });
     if (!statements.run(ExampleQuerySql))
         allSucceeded = false;
     const float elapsed = clock->elapsedSeconds();
@@ -194,10 +194,10 @@ void Command9_Click(CommandHost &host)
     setStatus(window, allSucceeded ? QStringLiteral("Successfully created tables and inserted Artist and CDs data: ")
                                    : QStringLiteral("Failed to create a new table or add some data to the Artists "
                                                     "or CDs table: "));
-    Step([&] { AddQueryTimeToStatusBar(window, elapsed, host.numberLocale()); });
+    IgnoringFailure([&] { AddQueryTimeToStatusBar(window, elapsed, host.numberLocale()); });
 }
 
-void Command10_Click(CommandHost &host)
+void onDropClicked(CommandHost &host)
 {
     const QueryRunGuard guard(host.state());
     if (!guard.acquired())
@@ -205,7 +205,7 @@ void Command10_Click(CommandHost &host)
 
     float elapsed = 0;
     if (host.databaseText().isEmpty()) {
-        Step([&] {
+        IgnoringFailure([&] {
             host.desktop().message(QStringLiteral("No database table specified"),
                                    QStringLiteral("SQLite Database Required"), MessageButtons::Ok,
                                    MessageIcon::Critical);
@@ -215,7 +215,7 @@ void Command10_Click(CommandHost &host)
     }
     if (host.state().ExitRequested)
         return;
-    Step([&] { AddQueryTimeToStatusBar(host.port(), elapsed, host.numberLocale()); });
+    IgnoringFailure([&] { AddQueryTimeToStatusBar(host.port(), elapsed, host.numberLocale()); });
 }
 
 } // namespace kest

@@ -1,5 +1,5 @@
 #pragma once
-// Populate (`Command9`) and Drop (`Command10`): the demonstration tables created, filled and
+// Populate and Drop: the demonstration tables created, filled and
 // removed in the database that the database-file box names.
 
 namespace kest {
@@ -9,9 +9,9 @@ class CommandHost;
 // Asks first, then creates both tables, fills them, shows the example query and reports the
 // outcome with the time of the whole sequence. Refused, changing nothing, while another command
 // that runs SQL is under way.
-void Command9_Click(CommandHost &host);
+void onPopulateClicked(CommandHost &host);
 
 // Asks first, then drops both tables and empties the results list. Refused like Populate.
-void Command10_Click(CommandHost &host);
+void onDropClicked(CommandHost &host);
 
 } // namespace kest

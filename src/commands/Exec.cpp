@@ -2,14 +2,14 @@
 
 #include "CommandHost.h"
 #include "QuerySteps.h"
-#include "CommandStep.h"
+#include "IgnoringFailure.h"
 #include "Csv.h"
 #include "DBExec.h"
 #include "Desktop.h"
 #include "EventPump.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "Paths.h"
-#include "QueryTiming.h"
+#include "StatusLine.h"
 #include "WindowPort.h"
 
 #include <QFileInfo>
@@ -20,7 +20,7 @@
 namespace kest {
 namespace {
 
-constexpr Button DisabledDuringRun[] = {Button::Command9, Button::Command5, Button::Command10, Button::Command11};
+constexpr Button DisabledDuringRun[] = {Button::Populate, Button::LoadScript, Button::Drop, Button::Query1};
 constexpr double BytesPerMegabyte = 1048576.0;
 const QString LineBreak = QStringLiteral("\r\n");
 
@@ -41,7 +41,7 @@ struct ExportAbandoned {};
 
 void offerCsvExport(CommandHost &host)
 {
-    ModuleState &state = host.state();
+    ProgramState &state = host.state();
     Desktop &desktop = host.desktop();
     const QString csvPath = CsvOutputPath(host.programFolder());
     const bool redirected = DataFolder(host.programFolder()) != host.programFolder();
@@ -96,36 +96,36 @@ QString CsvFailedMessage(const QString &csvPath)
     return QStringLiteral("Failed to save:") + LineBreak + LineBreak + csvPath;
 }
 
-void Command12_Click(CommandHost &host)
+void onExecClicked(CommandHost &host)
 {
     const QueryRunGuard guard(host.state());
     if (!guard.acquired())
         return;
-    ModuleState &state = host.state();
+    ProgramState &state = host.state();
     WindowPort &window = host.port();
 
     QString path;
     QByteArray sql;
-    Step([&] {
+    IgnoringFailure([&] {
         path = DatabasePath(host);
         sql = host.querySql();
     });
-    Step([&] { EmptyResults(window); });
-    Step([&] {
+    IgnoringFailure([&] { EmptyResults(window); });
+    IgnoringFailure([&] {
         for (Button b : DisabledDuringRun)
             host.setButtonEnabled(b, false);
-        host.setButtonEnabled(Button::Command14, true);
-        host.setButtonEnabled(Button::Command12, false);
+        host.setButtonEnabled(Button::Stop, true);
+        host.setButtonEnabled(Button::Exec, false);
     });
-    Step([&] { window.setStatusText(QStringLiteral("Querying database ") + path); });
-    state.StopRequested = False16;
-    Step([&] { window.setResultsVisible(false); });
+    IgnoringFailure([&] { window.setStatusText(QStringLiteral("Querying database ") + path); });
+    state.StopRequested = false;
+    IgnoringFailure([&] { window.setResultsVisible(false); });
 
     QString statusMessage;
     int16_t statusCode = 0;
     float elapsedSeconds = 0;
     int32_t rows = 0;
-    Step([&] {
+    IgnoringFailure([&] {
         rows = DBExec(Engine{host.library(), window, state}, path, sql, statusMessage, statusCode, elapsedSeconds);
         // The library counts the row on which the callback stopped; when that row could not be
         // stored (the memory budget was spent) the status counts what the list and the CSV hold.
@@ -136,7 +136,7 @@ void Command12_Click(CommandHost &host)
 
     // A column is sized from up to a thousand of its cells: a hundred columns take a third of a
     // second, so the window answers between columns (a Clear meanwhile leaves none to size).
-    Step([&] {
+    IgnoringFailure([&] {
         for (int c = 0; c < window.columnCount() && !state.ExitRequested; ++c) {
             window.sizeColumnToContents(c);
             eventPump().letMessagesRun();
@@ -144,29 +144,29 @@ void Command12_Click(CommandHost &host)
     });
     if (state.ExitRequested)
         return;
-    Step([&] {
+    IgnoringFailure([&] {
         window.refreshResults();
         window.setResultsVisible(true);
     });
-    Step([&] {
+    IgnoringFailure([&] {
         window.setStatusText(QLatin1Char(' ') + FormatRowCount(rows, host.numberLocale()) + QStringLiteral(" rows") +
                              StatusCodeAndMessage(statusCode, statusMessage));
         window.refresh();
     });
     if (state.ExecRowCount > ExecDisplayLimit)
-        Step([&] { offerCsvExport(host); });
+        IgnoringFailure([&] { offerCsvExport(host); });
     if (state.ExitRequested)
         return;
-    Step([&] { window.refresh(); });
-    Step([&] { state.ExecResults.clear(); });
-    Step([&] { AddQueryTimeToStatusBar(window, elapsedSeconds, host.numberLocale()); });
-    Step([&] {
+    IgnoringFailure([&] { window.refresh(); });
+    IgnoringFailure([&] { state.ExecResults.clear(); });
+    IgnoringFailure([&] { AddQueryTimeToStatusBar(window, elapsedSeconds, host.numberLocale()); });
+    IgnoringFailure([&] {
         for (Button b : DisabledDuringRun)
             host.setButtonEnabled(b, true);
-        host.setButtonEnabled(Button::Command12, true);
-        host.setButtonEnabled(Button::Command14, false);
+        host.setButtonEnabled(Button::Exec, true);
+        host.setButtonEnabled(Button::Stop, false);
     });
-    Step([&] { host.focusButton(Button::Command12); });
+    IgnoringFailure([&] { host.focusButton(Button::Exec); });
 }
 
 } // namespace kest

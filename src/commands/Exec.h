@@ -1,5 +1,5 @@
 #pragma once
-// Exec (`Command12`): the query window's SQL through the row-callback path; at most 25000 rows
+// Exec: the query window's SQL through the row-callback path; at most 25000 rows
 // are shown, and when more were stored the user may have all of them written to a CSV file.
 
 #include <QLatin1StringView>
@@ -24,6 +24,6 @@ QString CsvWrittenMessage(int64_t bytes, const QLocale &locale, const QString &r
 QString CsvFailedMessage(const QString &csvPath);
 
 // Refused, changing nothing, while another command that runs SQL is under way.
-void Command12_Click(CommandHost &host);
+void onExecClicked(CommandHost &host);
 
 } // namespace kest

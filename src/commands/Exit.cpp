@@ -1,15 +1,15 @@
 #include "Exit.h"
 
-#include "ModuleState.h"
+#include "ProgramState.h"
 
 #include <QCoreApplication>
 
 namespace kest {
 
-void Exit(ModuleState &state)
+void Exit(ProgramState &state)
 {
     state.ExitRequested = true;
-    state.StopRequested = True16;
+    state.StopRequested = true;
     // exit() rather than quit(): quit() first sends close events to every window, and closing the
     // window is itself a way to exit.
     QCoreApplication::exit(0);

@@ -1,12 +1,12 @@
 #pragma once
-// Exit (`Command2`): ends the program at once, whatever runs.
+// Exit: ends the program at once, whatever runs.
 
 namespace kest {
 
-struct ModuleState;
+struct ProgramState;
 
 // Asks a running query to end at its next callback and leaves every event loop, the nested ones
 // of a running query's callbacks and of an open message box included. No question is asked.
-void Exit(ModuleState &state);
+void Exit(ProgramState &state);
 
 } // namespace kest

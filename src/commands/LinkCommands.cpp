@@ -5,12 +5,12 @@
 
 namespace kest {
 
-void Command7_Click(CommandHost &host)
+void onWebsiteClicked(CommandHost &host)
 {
     ShellOpen(host.desktop(), AuthorSiteUrl(host.programFolder()), ShowNormal);
 }
 
-void Command8_Click(CommandHost &host)
+void onSqliteClicked(CommandHost &host)
 {
     ShellOpen(host.desktop(), SqliteSiteUrl, ShowNormal);
 }

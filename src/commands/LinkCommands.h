@@ -1,5 +1,5 @@
 #pragma once
-// The two links: Website (`Command7`) and SQLite (`Command8`). The shell's answer is not looked
+// The two links: Website and SQLite. The shell's answer is not looked
 // at, so a missing browser gives no message.
 
 namespace kest {
@@ -7,9 +7,9 @@ namespace kest {
 class CommandHost;
 
 // Opens the project's own pages, the README beside the program.
-void Command7_Click(CommandHost &host);
+void onWebsiteClicked(CommandHost &host);
 
 // Opens the SQLite project's web site.
-void Command8_Click(CommandHost &host);
+void onSqliteClicked(CommandHost &host);
 
 } // namespace kest

@@ -2,22 +2,22 @@
 
 #include "CommandHost.h"
 #include "QuerySteps.h"
-#include "CommandStep.h"
+#include "IgnoringFailure.h"
 #include "DBQuery.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "Paths.h"
-#include "QueryTiming.h"
+#include "StatusLine.h"
 #include "WindowPort.h"
 
 namespace kest {
 namespace {
 
 // The buttons that a run disables, in the order they are switched.
-constexpr Button DisabledDuringRun[] = {Button::Command5, Button::Command9, Button::Command10, Button::Command11};
+constexpr Button DisabledDuringRun[] = {Button::LoadScript, Button::Populate, Button::Drop, Button::Query1};
 
 } // namespace
 
-void Command1_Click(CommandHost &host)
+void onRunQueryClicked(CommandHost &host)
 {
     const QueryRunGuard guard(host.state());
     if (!guard.acquired())
@@ -26,46 +26,46 @@ void Command1_Click(CommandHost &host)
 
     QString path;
     QByteArray sql;
-    Step([&] {
+    IgnoringFailure([&] {
         path = DatabasePath(host);
         sql = host.querySql();
     });
-    Step([&] { EmptyResults(window); });
+    IgnoringFailure([&] { EmptyResults(window); });
     QString savedCaption;
-    Step([&] {
-        savedCaption = host.buttonCaption(Button::Command1);
-        host.setButtonCaption(Button::Command1, QStringLiteral("Querying..."));
+    IgnoringFailure([&] {
+        savedCaption = host.buttonCaption(Button::RunQuery);
+        host.setButtonCaption(Button::RunQuery, QStringLiteral("Querying..."));
     });
-    Step([&] {
+    IgnoringFailure([&] {
         for (Button b : DisabledDuringRun)
             host.setButtonEnabled(b, false);
-        host.setButtonEnabled(Button::Command14, true);
-        host.setButtonEnabled(Button::Command12, false);
+        host.setButtonEnabled(Button::Stop, true);
+        host.setButtonEnabled(Button::Exec, false);
     });
-    Step([&] { window.setStatusText(QStringLiteral("Querying database ") + path); });
+    IgnoringFailure([&] { window.setStatusText(QStringLiteral("Querying database ") + path); });
 
     QString statusMessage;
     int16_t statusCode = 0;
     float elapsedSeconds = 0;
     int32_t rows = 0;
-    Step([&] {
+    IgnoringFailure([&] {
         rows = DBQuery(Engine{host.library(), window, host.state()}, path, sql, statusMessage, statusCode,
                        elapsedSeconds);
     });
     if (host.state().ExitRequested)
         return; // the program is on its way out
 
-    Step([&] {
+    IgnoringFailure([&] {
         window.setStatusText(FormatRowCount(rows, host.numberLocale()) + QStringLiteral(" rows") +
                              StatusCodeAndMessage(statusCode, statusMessage));
     });
-    Step([&] { AddQueryTimeToStatusBar(window, elapsedSeconds, host.numberLocale()); });
-    Step([&] { host.setButtonCaption(Button::Command1, savedCaption); });
-    Step([&] {
+    IgnoringFailure([&] { AddQueryTimeToStatusBar(window, elapsedSeconds, host.numberLocale()); });
+    IgnoringFailure([&] { host.setButtonCaption(Button::RunQuery, savedCaption); });
+    IgnoringFailure([&] {
         for (Button b : DisabledDuringRun)
             host.setButtonEnabled(b, true);
-        host.setButtonEnabled(Button::Command14, false);
-        host.setButtonEnabled(Button::Command12, true);
+        host.setButtonEnabled(Button::Stop, false);
+        host.setButtonEnabled(Button::Exec, true);
     });
 }
 

@@ -1,11 +1,11 @@
 #pragma once
-// Run Query (`Command1`): the query window's SQL through the table path, then the status line.
+// Run Query: the query window's SQL through the table path, then the status line.
 
 namespace kest {
 
 class CommandHost;
 
 // Refused, changing nothing, while another command that runs SQL is under way.
-void Command1_Click(CommandHost &host);
+void onRunQueryClicked(CommandHost &host);
 
 } // namespace kest

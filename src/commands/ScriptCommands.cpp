@@ -7,8 +7,8 @@
 #include "Scripts.h"
 
 #include "KestruneBinding.h"
-#include "ModuleState.h"
-#include "WindowAnswers.h"
+#include "ProgramState.h"
+#include "QueryThread.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -45,7 +45,7 @@ QString notLoadedReason(const ScriptText &script, const QLocale &locale)
 
 } // namespace
 
-void Command5_Click(CommandHost &host)
+void onLoadScriptClicked(CommandHost &host)
 {
     if (scriptBeingRead)
         return;
@@ -66,7 +66,7 @@ void Command5_Click(CommandHost &host)
         };
         scriptBeingRead = true;
         const auto readDone = qScopeGuard([] { scriptBeingRead = false; });
-        CallWhileWindowAnswers([&] { script = ReadFile(path, grant); });
+        RunOnQueryThread([&] { script = ReadFile(path, grant); });
         if (host.state().ExitRequested)
             return;
         if (script.fault == ScriptFault::None && !script.utf8.isEmpty()) {
@@ -86,7 +86,7 @@ void Command5_Click(CommandHost &host)
                            NotLoadedTitle, MessageButtons::Ok, MessageIcon::Critical);
 }
 
-void Command17_Click(CommandHost &host)
+void onSaveScriptClicked(CommandHost &host)
 {
     const QString path = SavedScriptPath(host.programFolder());
     const QByteArray text = host.querySql();

@@ -1,5 +1,5 @@
 #pragma once
-// Load Script (`Command5`) and Save Script (`Command17`).
+// Load Script and Save Script.
 
 #include <QLatin1StringView>
 
@@ -28,10 +28,10 @@ inline constexpr QLatin1StringView CannotOpenReason{"It cannot be opened: %1."};
 // window by its statements; a cancel, or a file with no statements, leaves the window as it was.
 // A file that cannot be read to its end, or is not a script at all, says so and leaves the
 // window as it was too. The file is read on a thread of its own while the window answers.
-void Command5_Click(CommandHost &host);
+void onLoadScriptClicked(CommandHost &host);
 
 // Writes the query window to the saved-script file in the program's folder and says where it
 // went, or that it failed. An empty query window writes nothing and says nothing.
-void Command17_Click(CommandHost &host);
+void onSaveScriptClicked(CommandHost &host);
 
 } // namespace kest

@@ -2,17 +2,17 @@
 
 #include "CommandHost.h"
 #include "QuerySteps.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "WindowPort.h"
 
 namespace kest {
 
-void Command14_Click(CommandHost &host)
+void onStopClicked(CommandHost &host)
 {
-    host.state().StopRequested = True16;
+    host.state().StopRequested = true;
 }
 
-void Command15_Click(CommandHost &host)
+void onClearClicked(CommandHost &host)
 {
     WindowPort &window = host.port();
     EmptyResults(window);

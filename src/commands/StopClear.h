@@ -1,14 +1,14 @@
 #pragma once
-// Stop (`Command14`) and Clear (`Command15`).
+// Stop and Clear.
 
 namespace kest {
 
 class CommandHost;
 
 // Asks the running query to end at the engine's next callback.
-void Command14_Click(CommandHost &host);
+void onStopClicked(CommandHost &host);
 
 // Empties the results list, rows and columns, and says so.
-void Command15_Click(CommandHost &host);
+void onClearClicked(CommandHost &host);
 
 } // namespace kest

@@ -2,14 +2,14 @@
 
 #include "CommandHost.h"
 #include "KestruneBinding.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 
 namespace kest {
 
-void chkUnicode_Click(CommandHost &host)
+void onUnicodeBoxChanged(CommandHost &host)
 {
     const bool on = host.unicodeBoxValue() == 1;
-    host.state().UseUnicode = on ? True16 : False16;
+    host.state().UseUnicode = on;
     host.library().SetUnicodeConversion(on ? -1 : 0);
 }
 

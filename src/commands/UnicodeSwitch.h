@@ -1,5 +1,5 @@
 #pragma once
-// The Unicode box (`chkUnicode`): 8-bit or UTF-16 text between the program and the library.
+// The Unicode box (`unicodeBox`): 8-bit or UTF-16 text between the program and the library.
 
 namespace kest {
 
@@ -8,6 +8,6 @@ class CommandHost;
 // Sets `UseUnicode` and the library's conversion from the box together, so the engine's choice
 // of query function and the library's mode never disagree. Only a ticked box is on; a greyed
 // one counts as off. A statement already running keeps the mode it started with.
-void chkUnicode_Click(CommandHost &host);
+void onUnicodeBoxChanged(CommandHost &host);
 
 } // namespace kest

@@ -16,7 +16,7 @@ public:
     static constexpr std::size_t BufferSize = MemoryBudget::ChunkBytes;
 
     // Buffers from now on are counted against `budget` (nullptr: the heap, not counted).
-    void drawFrom(MemoryBudget *budget) noexcept { budget_ = budget; }
+    void chargeTo(MemoryBudget *budget) noexcept { budget_ = budget; }
     // Room for `bytes`; throws std::bad_alloc when the budget refuses a new buffer, and then
     // nothing has changed.
     unsigned char *allocate(std::size_t bytes)

@@ -2,13 +2,13 @@
 
 #include "ByteArena.h"
 #include "KestruneBinding.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "QueryClock.h"
 #include "RunTimeFailure.h"
 #include "RunningQuery.h"
 #include "StatusTexts.h"
 #include "Utf8Text.h"
-#include "WindowAnswers.h"
+#include "QueryThread.h"
 #include "WindowPort.h"
 
 #include <algorithm>
@@ -24,6 +24,22 @@ constexpr int32_t RowsPerProgressText = 5000;
 constexpr std::chrono::milliseconds ProgressPause{10};
 // The list keeps its texts in large buffers: the last one may be mostly unused.
 constexpr int64_t ListCopySlack = ByteArena::BufferSize;
+
+// Where DBExec is, for its failure text: the numbers are what "[Out of memory after line: 50]"
+// shows.
+enum class ExecStep : int16_t {
+    Reset = 10,        // the row count and Stop cleared
+    CheckInput = 20,   // nothing runs without SQL and a database
+    Open = 30,
+    Prepare = 40,      // the row store and the progress callback made ready
+    Run = 50,          // the exec call
+    ShowRows = 60,     // the status line before the rows are copied
+    AddRow = 70,
+    AddFirstCell = 80, // a row's first cell, which adds its row to the list
+    AddCell = 90,
+    Report = 100,      // the status text of the outcome
+    Close = 110,       // the library's row count read, the connection closed
+};
 
 // Columns for a row wider than the list, named after that row's statement; the list gains
 // them once the library has returned.
@@ -50,10 +66,10 @@ int64_t listCopyBytes(const kest_texts &row)
     return bytes + bytes / 32;
 }
 
-int16_t storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *rowValues,
+bool storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *rowValues,
                  const kest_texts *columnNames)
 {
-    ModuleState &state = run.engine.state;
+    ProgramState &state = run.engine.state;
 
     if (*rowNumber == 1)
         widenList(run, *columnNames, 0);
@@ -62,8 +78,8 @@ int16_t storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *
 
     if (state.ExecRowCount == 0)
         state.ExecResults.clear(); // a new run drops the rows of the one before
-    if (state.ExecRowCount < ExecDisplayLimit && run.listCopy != nullptr)
-        run.listCopy->add(listCopyBytes(*rowValues) + (state.ExecRowCount == 0 ? ListCopySlack : 0));
+    if (state.ExecRowCount < ExecDisplayLimit && run.listReservation != nullptr)
+        run.listReservation->add(listCopyBytes(*rowValues) + (state.ExecRowCount == 0 ? ListCopySlack : 0));
     state.ExecResults.appendRow(rowValues->texts, rowValues->lengths, rowValues->count);
     ++state.ExecRowCount;
 
@@ -71,7 +87,7 @@ int16_t storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *
         run.rowsFoundToShow.store(*rowNumber, std::memory_order_relaxed);
         std::this_thread::sleep_for(ProgressPause);
     }
-    return state.StopRequested.exchange(False16) != False16 ? True16 : False16;
+    return state.StopRequested.exchange(false);
 }
 
 } // namespace
@@ -81,14 +97,14 @@ int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void * /*unused*/, c
 {
     RunningQuery *run = RunningScope::current();
     if (run == nullptr)
-        return True16;
+        return CallbackAnswer(true);
     try {
-        return storeRow(*run, rowNumber, rowValues, columnNames);
+        return CallbackAnswer(storeRow(*run, rowNumber, rowValues, columnNames));
     } catch (...) {
         // A row that cannot be stored (the memory budget is spent) ends the statement; the rows
         // so far stay.
         run->callbackFailure = std::current_exception();
-        return True16;
+        return CallbackAnswer(true);
     }
 }
 
@@ -97,29 +113,29 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
 {
     KestruneBinding &library = engine.library;
     WindowPort &window = engine.window;
-    ModuleState &state = engine.state;
-    int16_t checkpoint = 10;
+    ProgramState &state = engine.state;
+    ExecStep checkpoint = ExecStep::Reset;
     // A failing step is described with the step it happened at, and the next step runs.
-    const auto trap = [&](auto &&step) noexcept {
+    const auto recordingFailure = [&](auto &&step) noexcept {
         try {
             step();
         } catch (...) {
-            statusMessage = BracketedFailure(checkpoint); // the step reached inside `step`
+            statusMessage = BracketedFailure(static_cast<int>(checkpoint)); // the step reached inside `step`
         }
     };
 
     int32_t handle = 0;
     int16_t status = 0;
     int32_t rows = 0;
-    trap([&] {
+    recordingFailure([&] {
         state.ExecRowCount = 0;
-        state.StopRequested = False16;
+        state.StopRequested = false;
     });
-    checkpoint = 20;
+    checkpoint = ExecStep::CheckInput;
     if (!sqlText.isEmpty() && !databasePath.isEmpty()) {
-        checkpoint = 30;
+        checkpoint = ExecStep::Open;
         int16_t openStatus = 0;
-        trap([&] { openStatus = library.sqlite3_open_v2(databasePath.toUtf8(), handle, OpenReadWriteCreate, nullptr); });
+        recordingFailure([&] { openStatus = library.sqlite3_open_v2(databasePath.toUtf8(), handle, OpenReadWriteCreate, nullptr); });
         if (openStatus != 0) {
             statusMessage = QString::number(openStatus);
             return 0;
@@ -128,22 +144,22 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
             statusMessage = QStringLiteral("No database handle returned");
             return 0;
         }
-        checkpoint = 40;
+        checkpoint = ExecStep::Prepare;
         state.ExecRowCount = 0;
-        state.ExecResults.drawFrom(&library);
-        trap([&] { RegisterProgress(library, handle); });
+        state.ExecResults.chargeTo(&library);
+        recordingFailure([&] { RegisterProgress(library, handle); });
         KestText error;
-        checkpoint = 50;
+        checkpoint = ExecStep::Run;
         const QueryClock clock;
-        BudgetReservation listCopy(&library);
-        RunningQuery run(engine, QueryPath::RowCallback, handle, &listCopy);
+        BudgetReservation listReservation(&library);
+        RunningQuery run(engine, QueryPath::RowCallback, handle, &listReservation);
         run.listColumns = window.columnCount();
         {
             const RunningScope running(run);
-            const bool unicode = state.UseUnicode != False16;
+            const bool unicode = state.UseUnicode;
             const auto call = [&] {
                 int16_t userArgument = 0; // handed to the callback, which never reads it
-                trap([&] {
+                recordingFailure([&] {
                     if (unicode) {
                         // QString keeps its text zero-terminated.
                         const QString utf16 = Utf8Text(sqlText);
@@ -153,57 +169,57 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
                         status = library.sqlite_exec(handle, sqlText, SQLCallbackMain, &userArgument, error);
                     }
                 });
-                checkpoint = 110;
-                trap([&] { rows = library.sqlite_exec_rowcount(); }); // the library counts per thread
-                checkpoint = 50;
+                checkpoint = ExecStep::Close;
+                recordingFailure([&] { rows = library.sqlite_exec_rowcount(); }); // the library counts per thread
+                checkpoint = ExecStep::Run;
             };
             const auto tick = [&] { OnWindowTick(run); };
             const auto interrupt = [&] { InterruptRun(run); };
-            trap([&] { CallWhileWindowAnswers(call, tick, interrupt); });
+            recordingFailure([&] { RunOnQueryThread(call, tick, interrupt); });
         }
         elapsedSeconds = clock.elapsedSeconds();
         if (status == KEST_INTERRUPT)
-            state.StopRequested = False16; // acted on by the progress callback, which leaves it set
+            state.StopRequested = false; // acted on by the progress callback, which leaves it set
         // A row that could not be stored fails the exec step itself.
         if (run.callbackFailure)
-            trap([&] { std::rethrow_exception(run.callbackFailure); });
+            recordingFailure([&] { std::rethrow_exception(run.callbackFailure); });
 
         // On the way out of the program the window is left alone; only the database is closed.
         if (state.ExitRequested) {
-            trap([&] { library.sqlite3_close(handle); });
+            recordingFailure([&] { library.sqlite3_close(handle); });
             return 0;
         }
-        trap([&] {
+        recordingFailure([&] {
             QStringList names;
             for (const QStringList &columns : run.columnsToAdd)
                 names += columns;
             window.addColumns(names);
         });
         if (state.ExecRowCount > 0) {
-            checkpoint = 60;
-            trap([&] {
+            checkpoint = ExecStep::ShowRows;
+            recordingFailure([&] {
                 window.setStatusText(window.statusText() + QStringLiteral(" (Displaying up to ") +
                                      QString::number(ExecDisplayLimit) + QStringLiteral(" results - please wait ...)"));
                 window.refresh();
             });
-            listCopy.release(); // for the list to take now
+            listReservation.release(); // for the list to take now
             const int32_t shown = std::min(state.ExecRowCount, ExecDisplayLimit);
             const ExecStore &store = state.ExecResults;
             window.beginBulkUpdate();
             for (int32_t r = 0; r < shown; ++r) {
-                checkpoint = 70;
+                checkpoint = ExecStep::AddRow;
                 const int columns = store.columnCount(r);
                 bool rowAdded = false;
                 for (int c = 0; c < columns; ++c) {
-                    checkpoint = 80;
-                    trap([&] {
+                    checkpoint = ExecStep::AddFirstCell;
+                    recordingFailure([&] {
                         if (c == 0) {
                             window.addRowUtf8(store.cell(r, c));
                             rowAdded = true;
                         } else if (rowAdded) {
                             // Without its own row a cell would land in the row before and
                             // overwrite what that row shows.
-                            checkpoint = 90;
+                            checkpoint = ExecStep::AddCell;
                             window.setCellUtf8(window.rowCount(), c, store.cell(r, c));
                         }
                     });
@@ -211,8 +227,8 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
             }
             window.endBulkUpdate();
         }
-        checkpoint = 100;
-        trap([&] {
+        checkpoint = ExecStep::Report;
+        recordingFailure([&] {
             const QString errorText = toQString(error);
             if (errorText.isEmpty())
                 AppendStatusText(QueryPath::RowCallback, status, statusMessage);
@@ -222,8 +238,8 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
         statusCode = status;
     }
     // With nothing run the library's count would be that of some earlier run: none is reported.
-    checkpoint = 110;
-    trap([&] { library.sqlite3_close(handle); });
+    checkpoint = ExecStep::Close;
+    recordingFailure([&] { library.sqlite3_close(handle); });
     return rows;
 }
 

@@ -2,13 +2,13 @@
 
 #include "EventPump.h"
 #include "KestruneBinding.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "QueryClock.h"
 #include "RunTimeFailure.h"
 #include "RunningQuery.h"
 #include "StatusTexts.h"
 #include "Utf8Text.h"
-#include "WindowAnswers.h"
+#include "QueryThread.h"
 #include "WindowPort.h"
 
 #include <chrono>
@@ -39,13 +39,13 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
 {
     KestruneBinding &library = engine.library;
     WindowPort &window = engine.window;
-    engine.state.StopRequested = False16;
+    engine.state.StopRequested = false;
     if (sqlText.isEmpty() || databasePath.isEmpty())
         return 0;
 
     int32_t handle = 0;
     int16_t openStatus = 0;
-    Trapped(statusMessage, [&] { openStatus = library.sqlite3_open_v2(databasePath.toUtf8(), handle, OpenReadWriteCreate, nullptr); });
+    RecordingFailure(statusMessage, [&] { openStatus = library.sqlite3_open_v2(databasePath.toUtf8(), handle, OpenReadWriteCreate, nullptr); });
     if (openStatus != 0) {
         statusMessage = QString::number(openStatus);
         return 0;
@@ -54,7 +54,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
         statusMessage = QStringLiteral("No database handle returned");
         return 0;
     }
-    Trapped(statusMessage, [&] { RegisterProgress(library, handle); });
+    RecordingFailure(statusMessage, [&] { RegisterProgress(library, handle); });
 
     KestTable table;
     KestText error;
@@ -64,9 +64,9 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
     {
         RunningQuery run(engine, QueryPath::Table, handle);
         const RunningScope running(run);
-        const bool unicode = engine.state.UseUnicode != False16;
+        const bool unicode = engine.state.UseUnicode;
         const auto call = [&] {
-            Trapped(statusMessage, [&] {
+            RecordingFailure(statusMessage, [&] {
                 if (unicode) {
                     // QString keeps its text zero-terminated.
                     const QString utf16 = Utf8Text(sqlText);
@@ -78,11 +78,11 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
             });
             // The library counts per thread.
             if (table && (!error || *error == '\0'))
-                Trapped(statusMessage, [&] { tableRows = library.sqlite_query_rowcount(); });
+                RecordingFailure(statusMessage, [&] { tableRows = library.sqlite_query_rowcount(); });
         };
         const auto tick = [&] { OnWindowTick(run); };
         const auto interrupt = [&] { InterruptRun(run); };
-        Trapped(statusMessage, [&] { CallWhileWindowAnswers(call, tick, interrupt); });
+        RecordingFailure(statusMessage, [&] { RunOnQueryThread(call, tick, interrupt); });
     }
     elapsedSeconds = clock.elapsedSeconds();
     statusCode = status;
@@ -92,7 +92,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
     if (!engine.state.ExitRequested) {
         const QString errorText = toQString(error);
         if (table) {
-            Trapped(statusMessage, [&] {
+            RecordingFailure(statusMessage, [&] {
                 window.setStatusText(QStringLiteral("Complete. Updating results view - please wait ..."));
                 window.refresh();
             });
@@ -101,7 +101,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
             } else {
                 rows = tableRows;
                 if (rows > 0)
-                    Trapped(statusMessage, [&] { fillList(window, std::move(table), rows); });
+                    RecordingFailure(statusMessage, [&] { fillList(window, std::move(table), rows); });
             }
         } else if (!errorText.isEmpty()) {
             statusMessage = errorText;
@@ -109,7 +109,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
             AppendStatusText(QueryPath::Table, status, statusMessage);
         }
     }
-    Trapped(statusMessage, [&] { library.sqlite3_close(handle); });
+    RecordingFailure(statusMessage, [&] { library.sqlite3_close(handle); });
     return rows;
 }
 

@@ -6,12 +6,12 @@ namespace kest {
 
 class KestruneBinding;
 class WindowPort;
-struct ModuleState;
+struct ProgramState;
 
 struct Engine {
     KestruneBinding &library;
     WindowPort &window;
-    ModuleState &state;
+    ProgramState &state;
 };
 
 } // namespace kest

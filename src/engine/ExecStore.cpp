@@ -39,10 +39,10 @@ uint32_t getVarint(const unsigned char *&in)
 
 } // namespace
 
-void ExecStore::drawFrom(MemoryBudget *budget) noexcept
+void ExecStore::chargeTo(MemoryBudget *budget) noexcept
 {
-    bytes_.drawFrom(budget);
-    rows_.drawFrom(budget);
+    bytes_.chargeTo(budget);
+    rows_.chargeTo(budget);
 }
 
 void ExecStore::appendRow(const char *const *texts, const int32_t *lengths, int count)

@@ -22,7 +22,7 @@ public:
     // A block is one chunk of the budget's memory, which comes with its pages in place.
     static constexpr std::size_t BlockSize = MemoryBudget::ChunkBytes / sizeof(T);
 
-    void drawFrom(MemoryBudget *budget) noexcept { budget_ = budget; }
+    void chargeTo(MemoryBudget *budget) noexcept { budget_ = budget; }
     void push_back(T value)
     {
         if (size_ % BlockSize == 0)
@@ -48,7 +48,7 @@ private:
 class ExecStore {
 public:
     // What the store holds from now on is counted against `budget`.
-    void drawFrom(MemoryBudget *budget) noexcept;
+    void chargeTo(MemoryBudget *budget) noexcept;
     // Stores a row of `count` texts (UTF-8, never null) of the given lengths in bytes. A row that
     // does not fit the budget is not stored at all.
     void appendRow(const char *const *texts, const int32_t *lengths, int count);

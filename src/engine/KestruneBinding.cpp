@@ -37,7 +37,7 @@ struct KestruneBinding::Functions {
     std::atomic<decltype(&kest_sqlite3_libversion_number)> libversion_number{nullptr};
     std::atomic<decltype(&kest_KestLibVersion)> lib_version{nullptr};
     std::atomic<decltype(&kest_KestLibTimeStamp)> lib_time_stamp{nullptr};
-    std::atomic<decltype(&kest_MSVCVersion)> msvc_version{nullptr};
+    std::atomic<decltype(&kest_MSVCVersion)> compiler_version{nullptr};
     std::atomic<decltype(&kest_memory_take)> memory_take{nullptr};
     std::atomic<decltype(&kest_memory_give)> memory_give{nullptr};
     std::atomic<decltype(&kest_memory_alloc)> memory_alloc{nullptr};
@@ -243,9 +243,9 @@ KestText KestruneBinding::KestLibTimeStamp()
     return KestText(resolve(fn_->lib_time_stamp, "kest_KestLibTimeStamp")(), textFree);
 }
 
-int16_t KestruneBinding::MSVCVersion()
+int16_t KestruneBinding::CompilerVersion()
 {
-    return resolve(fn_->msvc_version, "kest_MSVCVersion")();
+    return resolve(fn_->compiler_version, "kest_MSVCVersion")();
 }
 
 bool KestruneBinding::take(int64_t bytes) noexcept

@@ -52,6 +52,12 @@ struct KestTableFree {
 };
 using KestTable = std::unique_ptr<kest_table, KestTableFree>;
 
+// A callback's answer to the library: -1 ends the statement, 0 lets it go on.
+constexpr int16_t CallbackAnswer(bool endStatement)
+{
+    return endStatement ? -1 : 0;
+}
+
 // The text of a KestText as program text; an absent text is empty.
 QString toQString(const KestText &text);
 
@@ -96,7 +102,8 @@ public:
     int32_t sqlite3_libversion_number();
     int16_t KestLibVersion();
     KestText KestLibTimeStamp();
-    int16_t MSVCVersion();
+    // kest_MSVCVersion: the version of whichever compiler built the library.
+    int16_t CompilerVersion();
 
     bool take(int64_t bytes) noexcept override;
     void give(int64_t bytes) noexcept override;

@@ -1,5 +1,5 @@
 #pragma once
-// The rows and columns of the results list `lvResults`. Rows added one by one keep their cells
+// The rows and columns of the results list `resultsView`. Rows added one by one keep their cells
 // in a ByteArena (a few large buffers); a whole result table of the library is adopted as it
 // is, so the table path never copies a cell. Adopting a table drops the rows held before.
 
@@ -51,7 +51,7 @@ public:
     void endBulkUpdate();
 
     // Rows added one by one draw their texts from `budget`.
-    void drawFrom(MemoryBudget *budget) noexcept { texts_.drawFrom(budget); }
+    void chargeTo(MemoryBudget *budget) noexcept { texts_.chargeTo(budget); }
 
     // The most bytes of a cell's text that the list shows; a longer text shows its start and "…".
     static constexpr std::size_t LongestShownText = 1024;

@@ -1,5 +1,5 @@
 #pragma once
-// The engine's trap: a step that fails is described in the status message and the procedure
+// The engine's failures: a step that fails is described in the status message and the procedure
 // carries on with its next step, as a user of the status line expects rather than a crash.
 
 #include <QString>
@@ -18,10 +18,10 @@ QString DescribeCurrentFailure();
 QString BracketedFailure(int checkpoint = -1) noexcept;
 
 // Runs `step`; a failure becomes the bracketed failure text in `statusMessage`.
-template <typename Step> void Trapped(QString &statusMessage, Step &&step) noexcept
+template <typename F> void RecordingFailure(QString &statusMessage, F &&step) noexcept
 {
     try {
-        std::forward<Step>(step)();
+        std::forward<F>(step)();
     } catch (...) {
         statusMessage = BracketedFailure();
     }

@@ -1,7 +1,7 @@
 #include "RunningQuery.h"
 
 #include "KestruneBinding.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "StatusTexts.h"
 #include "WindowPort.h"
 
@@ -24,7 +24,7 @@ constexpr std::chrono::milliseconds StopGraceTime{100};
 RunningQuery *running = nullptr;
 
 // The table path's progress text: one star more every 1000 callbacks, starting again after 41.
-void addStar(ModuleState &state, RunningQuery *run)
+void addStar(ProgramState &state, RunningQuery *run)
 {
     ++state.ProgressStars;
     if (run != nullptr)
@@ -35,7 +35,7 @@ void addStar(ModuleState &state, RunningQuery *run)
 
 // The common path is a few increments and comparisons, so the statement runs nearly as fast as
 // without a progress handler.
-int16_t tableProgress(ModuleState &state, RunningQuery *run)
+bool tableProgress(ProgramState &state, RunningQuery *run)
 {
     ++state.ProgressCalls;
     if (state.ProgressCalls % CallsPerStar == 0) [[unlikely]]
@@ -45,24 +45,24 @@ int16_t tableProgress(ModuleState &state, RunningQuery *run)
     return state.StopRequested;
 }
 
-int16_t rowProgress(const ModuleState &state, RunningQuery &run)
+bool rowProgress(const ProgramState &state, RunningQuery &run)
 {
     if (state.ExitRequested)
-        return True16;
-    if (state.StopRequested == False16) {
+        return true;
+    if (!state.StopRequested) {
         run.callsWithStopPending = 0;
-        return False16;
+        return false;
     }
     const auto now = std::chrono::steady_clock::now();
     if (run.callsWithStopPending++ == 0)
         run.stopSeenAt = now;
-    return run.callsWithStopPending > StopGraceCalls || now - run.stopSeenAt >= StopGraceTime ? True16 : False16;
+    return run.callsWithStopPending > StopGraceCalls || now - run.stopSeenAt >= StopGraceTime;
 }
 
-int16_t progress()
+bool progress()
 {
     RunningQuery *run = running;
-    ModuleState &state = run != nullptr ? run->engine.state : moduleState();
+    ProgramState &state = run != nullptr ? run->engine.state : programState();
     return run != nullptr && run->path == QueryPath::RowCallback ? rowProgress(state, *run) : tableProgress(state, run);
 }
 
@@ -113,10 +113,10 @@ RunningQuery *RunningScope::current() noexcept
 int16_t KEST_CALL SQLProgressCallback()
 {
     try {
-        return progress();
+        return CallbackAnswer(progress());
     } catch (...) {
         // Nothing may leave the callback as an exception; a failure here ends the statement.
-        return True16;
+        return CallbackAnswer(true);
     }
 }
 

@@ -21,8 +21,8 @@
 namespace kest {
 
 struct RunningQuery {
-    RunningQuery(const Engine &engine, QueryPath path, int32_t handle, BudgetReservation *listCopy = nullptr)
-        : engine(engine), path(path), handle(handle), listCopy(listCopy)
+    RunningQuery(const Engine &engine, QueryPath path, int32_t handle, BudgetReservation *listReservation = nullptr)
+        : engine(engine), path(path), handle(handle), listReservation(listReservation)
     {
     }
 
@@ -38,7 +38,7 @@ struct RunningQuery {
     std::chrono::steady_clock::time_point exitSeenAt{};
     // Row path: the memory that the list's copy of the rows it will show is going to need,
     // held back as they are stored, so that the store cannot spend it.
-    BudgetReservation *listCopy = nullptr;
+    BudgetReservation *listReservation = nullptr;
 
     // For the window's thread while the call lasts: the table path's stars and the row path's
     // rows found, each -1 once shown.

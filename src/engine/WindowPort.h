@@ -22,7 +22,7 @@ public:
     // Repaints the window now, so a new status text shows while a long statement still runs.
     virtual void refresh() = 0;
 
-    // The results list `lvResults`.
+    // The results list `resultsView`.
     virtual void removeAllRows() = 0;
     virtual void removeAllColumns() = 0;
     // Columns with the list's default width and alignment, in one insertion: one by one, each

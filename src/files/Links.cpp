@@ -10,9 +10,9 @@ namespace kest {
 
 QString AuthorSiteUrl(const QString &programFolder)
 {
-    QString page = InProgramFolder(programFolder, AuthorPageFileName);
+    QString page = JoinPath(programFolder, AuthorPageFileName);
     const QString installed =
-        QDir::cleanPath(InProgramFolder(programFolder, QStringLiteral(KEST_README_FROM_PROGRAM)));
+        QDir::cleanPath(JoinPath(programFolder, QStringLiteral(KEST_README_FROM_PROGRAM)));
     if (!QFileInfo::exists(page) && QFileInfo::exists(installed))
         page = installed;
     return QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded);

@@ -19,7 +19,7 @@ namespace {
 // bin folder; a build tree or an unpacked copy (the program beside its library) has none.
 bool IsInstalled(const QString &programFolder)
 {
-    const QString readme = InProgramFolder(programFolder, QStringLiteral(KEST_README_FROM_PROGRAM));
+    const QString readme = JoinPath(programFolder, QStringLiteral(KEST_README_FROM_PROGRAM));
     return QFileInfo(QFileInfo(readme).path()).isDir();
 }
 
@@ -70,9 +70,9 @@ bool IsDirectorySeparator(QChar c)
 #endif
 }
 
-QString InProgramFolder(const QString &programFolder, const QString &fileName)
+QString JoinPath(const QString &folder, const QString &fileName)
 {
-    QString path = programFolder;
+    QString path = folder;
     if (path.isEmpty() || !IsDirectorySeparator(path.back()))
         path += u'/';
     return path + fileName;
@@ -99,19 +99,19 @@ QString DataFolder(const QString &programFolder)
 
 QString SavedScriptPath(const QString &programFolder)
 {
-    return InProgramFolder(DataFolder(programFolder), SavedScriptFileName);
+    return JoinPath(DataFolder(programFolder), SavedScriptFileName);
 }
 
 QString CsvOutputPath(const QString &programFolder)
 {
-    return InProgramFolder(DataFolder(programFolder), CsvOutputFileName);
+    return JoinPath(DataFolder(programFolder), CsvOutputFileName);
 }
 
 QString CompleteDatabasePath(const QString &path, const QString &programFolder)
 {
     if (std::any_of(path.begin(), path.end(), IsDirectorySeparator))
         return path;
-    return InProgramFolder(DataFolder(programFolder), path);
+    return JoinPath(DataFolder(programFolder), path);
 }
 
 } // namespace kest

@@ -15,8 +15,8 @@ inline constexpr QLatin1StringView CsvOutputFileName{"Kestrune-output.csv"};
 // '/' everywhere, and '\' too on Windows.
 bool IsDirectorySeparator(QChar c);
 
-// `fileName` in `programFolder`, one separator between them.
-QString InProgramFolder(const QString &programFolder, const QString &fileName);
+// `fileName` in `folder`, one separator between them.
+QString JoinPath(const QString &folder, const QString &fileName);
 
 // The folder for the data files that belong in the program's folder (a bare database name, the
 // saved script, the CSV export): `programFolder` itself, unchanged, while the user can write it

@@ -1,14 +1,15 @@
 #pragma once
-// The design of `frmMain` as the form designer would keep it: each control's place in twips,
-// its caption and tooltip, the focus order, and what assistive technology calls the controls
-// that a caption does not name. 15 twips make one device-independent pixel
-// (96 dpi); Qt scales pixels for high-dpi screens.
+// The design of the main window as the form designer would keep it: one entry per control with
+// its place in twips, caption, tooltip, place in the focus order and what assistive technology
+// calls it. 15 twips make one device-independent pixel (96 dpi); Qt scales pixels for high-dpi
+// screens.
+
+#include "CommandHost.h"
 
 #include <QRect>
 #include <QSize>
 
 #include <span>
-#include <string_view>
 
 namespace kest::design {
 
@@ -17,42 +18,35 @@ inline constexpr int TwipsPerPixel = 15;
 // The client area at the design size.
 inline constexpr int ClientWidthTwips = 10455;
 inline constexpr int ClientHeightTwips = 6450;
+// The status bar, along the bottom edge over the full width.
+inline constexpr int StatusBarHeightTwips = 255;
+
+// The window's object name, the designer's name of the form.
+inline constexpr const char *WindowName = "frmMain";
+
+enum class Kind { Label, LineEdit, QueryEdit, Button, CheckBox, Frame, List, StatusBar };
 
 struct Place {
-    const char *name;
-    int left, top, width, height; // twips; inside `Frame1` for the buttons in the frame
+    int left, top, width, height; // twips
+    bool inFrame = false;         // inside the frame, which comes before it in the design
 };
 
-struct Caption {
-    const char *name;
-    const char *caption;  // "&" marks the access key
-    const char *toolTip;  // nullptr: none
+// A label names the field that follows it (QLabel::setBuddy), which screen readers read as the
+// field's label. The window has one control of each kind but Label and Button.
+struct Control {
+    const char *name; // the designer's name, the control's object name
+    Kind kind;
+    Place place;
+    int tabStop = -1;                     // its place in the focus order, from 0; -1: none
+    const char *caption = nullptr;        // "&" marks the access key
+    const char *toolTip = nullptr;
+    // Where no caption names the control, or the caption does not say what it does.
+    const char *accessibleName = nullptr;
+    Button button = {}; // which one, for Kind::Button
 };
 
-std::span<const Place> places();
-// The place of the control `name`, which must be in places().
-const Place &place(std::string_view name);
-std::span<const Caption> captions();
-
-// Labels and the field each names (QLabel::setBuddy), which screen readers read as the field's label.
-struct Buddy {
-    const char *label;
-    const char *field;
-};
-std::span<const Buddy> buddies();
-
-// What assistive technology calls the controls that no caption names, or whose caption does not
-// say what they do; the buttons' captions name the others.
-struct AccessibleName {
-    const char *name;
-    const char *accessibleName;
-};
-std::span<const AccessibleName> accessibleNames();
-// The accessible name of the control `name`, or nullptr where its caption names it. A widget
-// shown in a control's place (another view of the query window) takes the same name.
-const char *accessibleName(std::string_view name);
-// Tab order, first to last.
-std::span<const char *const> focusOrder();
+// In the order the controls are created; checked at build time (FormDesign.cpp).
+std::span<const Control> controls();
 
 // Whole pixels from twips, to the nearest pixel.
 int toPixels(int twips);

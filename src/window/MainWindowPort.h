@@ -1,5 +1,5 @@
 #pragma once
-// WindowPort over the widgets of `frmMain`.
+// WindowPort over the widgets of `MainWindow`.
 
 #include "WindowPort.h"
 

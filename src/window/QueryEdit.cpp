@@ -2,7 +2,7 @@
 
 #include "GiveBackMemory.h"
 #include "Utf8Text.h"
-#include "WindowAnswers.h"
+#include "QueryThread.h"
 
 #include <QKeyEvent>
 #include <QLocale>
@@ -204,7 +204,7 @@ std::pair<QByteArray, qsizetype> withCrLf(QByteArray utf8)
 
 } // namespace
 
-QString ProgramText(QString editorText)
+QString CrLfText(QString editorText)
 {
     const QLatin1StringView lineEnd("\r\n");
     editorText.replace(QChar::ParagraphSeparator, lineEnd);
@@ -213,15 +213,15 @@ QString ProgramText(QString editorText)
     return editorText;
 }
 
-QByteArray ProgramTextUtf8(QByteArray utf8)
+QByteArray CrLfUtf8(QByteArray utf8)
 {
     return withCrLf(std::move(utf8)).first;
 }
 
-QString ProgramText(const QPlainTextEdit &edit)
+QString CrLfText(const QPlainTextEdit &edit)
 {
     // Not toPlainText(), which also turns each no-break space into a plain blank.
-    return ProgramText(edit.document()->toRawText());
+    return CrLfText(edit.document()->toRawText());
 }
 
 QueryEdit::QueryEdit(QWidget *parent) : QPlainTextEdit(parent)
@@ -233,7 +233,7 @@ QueryEdit::QueryEdit(QWidget *parent) : QPlainTextEdit(parent)
     });
 }
 
-void QueryEdit::setProgramText(const QString &text)
+void QueryEdit::setCrLfText(const QString &text)
 {
     // A text of more than a third of the limit in characters may be past it in bytes.
     if (text.size() > BigTextBytes / 3 && showIfBig([&text] { return text.toUtf8(); }))
@@ -245,12 +245,12 @@ void QueryEdit::setProgramText(const QString &text)
     setPlainText(text);
 }
 
-void QueryEdit::setProgramUtf8(QByteArray utf8)
+void QueryEdit::setCrLfUtf8(QByteArray utf8)
 {
     if (utf8.size() > BigTextBytes)
         showIfBig([&utf8] { return std::move(utf8); });
     else
-        setProgramText(Utf8Text(utf8));
+        setCrLfText(Utf8Text(utf8));
 }
 
 bool QueryEdit::showIfBig(const std::function<QByteArray()> &utf8)
@@ -258,7 +258,7 @@ bool QueryEdit::showIfBig(const std::function<QByteArray()> &utf8)
     // A gigabyte's conversion and count take most of a second: the window answers meanwhile,
     // and its thread only takes the finished text.
     std::pair<QByteArray, qsizetype> big;
-    CallWhileWindowAnswers(
+    RunOnQueryThread(
         [&] {
             QByteArray text = utf8();
             if (text.size() > BigTextBytes)
@@ -270,34 +270,34 @@ bool QueryEdit::showIfBig(const std::function<QByteArray()> &utf8)
     return true;
 }
 
-QString QueryEdit::programText() const
+QString QueryEdit::crLfText() const
 {
-    return holdsBigText() ? Utf8Text(bigText_) : ProgramText(*this);
+    return holdsBigText() ? Utf8Text(bigText_) : CrLfText(*this);
 }
 
-QByteArray QueryEdit::programUtf8() const
+QByteArray QueryEdit::crLfUtf8() const
 {
-    return holdsBigText() ? bigText_ : ProgramText(*this).toUtf8();
+    return holdsBigText() ? bigText_ : CrLfText(*this).toUtf8();
 }
 
-QString QueryEdit::selectedProgramText() const
+QString QueryEdit::selectedCrLfText() const
 {
     if (holdsBigText())
-        return textCursor().hasSelection() ? programText() : QString();
-    return ProgramText(textCursor().selectedText());
+        return textCursor().hasSelection() ? crLfText() : QString();
+    return CrLfText(textCursor().selectedText());
 }
 
 QMimeData *QueryEdit::createMimeDataFromSelection() const
 {
     auto *data = new QMimeData;
-    data->setText(selectedProgramText());
+    data->setText(selectedCrLfText());
     return data;
 }
 
 void QueryEdit::keyPressEvent(QKeyEvent *event)
 {
     if (holdsBigText() && (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)) {
-        setProgramText(QString());
+        setCrLfText(QString());
         event->accept();
         return;
     }
@@ -322,7 +322,7 @@ void QueryEdit::showBigText(QByteArray utf8, qsizetype lineEnds)
     showing_ = false;
     // Freeing a gigabyte takes the system a tenth of a second: not on the window's thread.
     if (!replaced.isNull())
-        CallWhileWindowAnswers([&replaced] { replaced = QByteArray(); });
+        RunOnQueryThread([&replaced] { replaced = QByteArray(); });
     // Once the command that brought the text has returned, the copies it came through (the
     // clipboard's, the file's bytes) have been freed and can go back to the system.
     QTimer::singleShot(0, this, [] { GiveBackFreedMemory(); });

@@ -1,5 +1,5 @@
 #pragma once
-// The query window `Text2`: a QPlainTextEdit whose text leaves it as typed (a no-break space
+// The query window: a QPlainTextEdit whose text leaves it as typed (a no-break space
 // stays one) with CR LF between lines, whichever way it leaves: the commands, Ctrl+C, and the
 // editor's own copy, cut and drag.
 //
@@ -15,15 +15,15 @@
 
 namespace kest {
 
-// The editor's raw text (a selection's or the document's) as the program's text: its paragraph
+// The editor's raw text (a selection's or the document's) as CR LF text: its paragraph
 // and line separators become CR LF, every other character stays.
-QString ProgramText(QString editorText);
+QString CrLfText(QString editorText);
 
 // The same for UTF-8 text: every line end (CR, LF, CR LF, U+2028, U+2029) becomes CR LF.
-QByteArray ProgramTextUtf8(QByteArray utf8);
+QByteArray CrLfUtf8(QByteArray utf8);
 
-// The whole text of `edit` as the program's text.
-QString ProgramText(const QPlainTextEdit &edit);
+// The whole text of `edit` as CR LF text.
+QString CrLfText(const QPlainTextEdit &edit);
 
 // No Q_OBJECT of its own: to tests and styles it is the QPlainTextEdit it was.
 class QueryEdit : public QPlainTextEdit {
@@ -36,14 +36,14 @@ public:
 
     explicit QueryEdit(QWidget *parent = nullptr);
 
-    // Replaces the whole text, whatever was there.
-    void setProgramText(const QString &text);
-    void setProgramUtf8(QByteArray utf8);
-    // The whole text as the program's text (CR LF line ends).
-    QString programText() const;
-    QByteArray programUtf8() const;
-    // The selection as the program's text; of a big text, a selection takes all of it.
-    QString selectedProgramText() const;
+    // Replaces the whole text, whatever was there; its line ends may be any.
+    void setCrLfText(const QString &text);
+    void setCrLfUtf8(QByteArray utf8);
+    // The whole text with CR LF line ends.
+    QString crLfText() const;
+    QByteArray crLfUtf8() const;
+    // The selection with CR LF line ends; of a big text, a selection takes all of it.
+    QString selectedCrLfText() const;
     bool holdsBigText() const { return !bigText_.isNull(); }
 
 protected:

@@ -30,29 +30,29 @@ int characterCode(const QKeyEvent &event)
 
 } // namespace
 
-QueryWindowKeys::QueryWindowKeys(QueryEdit *text2, Desktop &desktop)
-    : QObject(text2), text2_(text2), desktop_(desktop)
+QueryWindowKeys::QueryWindowKeys(QueryEdit *queryEdit, Desktop &desktop)
+    : QObject(queryEdit), queryEdit_(queryEdit), desktop_(desktop)
 {
-    text2_->installEventFilter(this);
+    queryEdit_->installEventFilter(this);
 }
 
 bool QueryWindowKeys::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == text2_ && event->type() == QEvent::KeyPress)
-        Text2_KeyPress(characterCode(*static_cast<QKeyEvent *>(event)));
+    if (watched == queryEdit_ && event->type() == QEvent::KeyPress)
+        onQueryKeyPress(characterCode(*static_cast<QKeyEvent *>(event)));
     return false;
 }
 
-void QueryWindowKeys::Text2_KeyPress(int keyAscii)
+void QueryWindowKeys::onQueryKeyPress(int keyAscii)
 {
     if (keyAscii == CtrlA) {
-        QTextCursor cursor(text2_->document());
+        QTextCursor cursor(queryEdit_->document());
         cursor.select(QTextCursor::Document);
-        text2_->setTextCursor(cursor);
+        queryEdit_->setTextCursor(cursor);
     } else if (keyAscii == CtrlC) {
         // The key press goes on to the editor, which copies a non-empty selection once more,
         // as the same text (QueryEdit).
-        desktop_.setClipboardText(text2_->selectedProgramText());
+        desktop_.setClipboardText(queryEdit_->selectedCrLfText());
     }
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// `Text2_KeyPress`: Ctrl+A and Ctrl+C in the query window. The key press always goes on to the
+// `onQueryKeyPress`: Ctrl+A and Ctrl+C in the query window. The key press always goes on to the
 // editor as well.
 
 #include <QObject>
@@ -12,16 +12,16 @@ class QueryEdit;
 class QueryWindowKeys : public QObject {
     Q_OBJECT
 public:
-    QueryWindowKeys(QueryEdit *text2, Desktop &desktop);
+    QueryWindowKeys(QueryEdit *queryEdit, Desktop &desktop);
 
     // `keyAscii` is the key press's character code: 1 for Ctrl+A, 3 for Ctrl+C.
-    void Text2_KeyPress(int keyAscii);
+    void onQueryKeyPress(int keyAscii);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QueryEdit *text2_;
+    QueryEdit *queryEdit_;
     Desktop &desktop_;
 };
 

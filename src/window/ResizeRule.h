@@ -1,5 +1,5 @@
 #pragma once
-// The one resize rule of `frmMain`: only the results list follows the window's outer (frame)
+// The one resize rule of `MainWindow`: only the results list follows the window's outer (frame)
 // size, growing and shrinking with it.
 
 #include <QSize>

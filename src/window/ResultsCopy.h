@@ -1,5 +1,5 @@
 #pragma once
-// Rows of the results list `lvResults` copied elsewhere: Ctrl+C or the context menu's Copy puts
+// Rows of the results list `resultsView` copied elsewhere: Ctrl+C or the context menu's Copy puts
 // the selected rows on the clipboard as tab-separated text, the column names first, CR LF after
 // every line; Ctrl+A (or Select All) selects every row. The text is drawn from the memory
 // budget while it is built and while it is on the clipboard, until something replaces it there:

@@ -7,7 +7,7 @@
 
 namespace kest {
 
-StartUp openMainWindow(KestruneBinding &library, Desktop &desktop, ModuleState &state,
+StartUp openMainWindow(KestruneBinding &library, Desktop &desktop, ProgramState &state,
                        const QLocale &locale)
 {
     StartUp result;
@@ -16,9 +16,9 @@ StartUp openMainWindow(KestruneBinding &library, Desktop &desktop, ModuleState &
     // lose what it was saving; ignored, the write fails (EFBIG) and is reported like a full disk.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    auto window = std::make_unique<frmMain>(library, desktop, state, locale);
+    auto window = std::make_unique<MainWindow>(library, desktop, state, locale);
     try {
-        window->Form_Load();
+        window->onLoad();
     } catch (const LibraryError &error) {
         result.failure = error.description();
         // Before the message, so that no half-built window shows behind it.

@@ -20,9 +20,9 @@ QString formatHundredths(int value, int integerDigits, const QLocale &locale)
     return value < 0 ? plain.negativeSign() + digits : digits;
 }
 
-QString compilerName(int16_t msvcVersion)
+QString compilerName(int16_t compilerVersion)
 {
-    switch (msvcVersion) {
+    switch (compilerVersion) {
     case 1100:
         return QStringLiteral(" VC5.0/Visual Studio 97");
     case 1500:
@@ -43,12 +43,12 @@ void ShowVersionInfo(KestruneBinding &library, QWidget &window, WindowPort &port
                           QStringLiteral(" - SQLite Version ") + engineVersion +
                           QStringLiteral(" (") + engineNumber + QStringLiteral(")"));
 
-    const QString compilerVersion = formatHundredths(library.MSVCVersion(), 2, locale);
+    const QString compilerVersion = formatHundredths(library.CompilerVersion(), 2, locale);
     port.setStatusText(QStringLiteral("   ") + QStringLiteral("Kestrune.dll") +
                        QStringLiteral(" - Version: ") + libraryVersion +
                        QStringLiteral(" - MSVC++ v") + compilerVersion + QStringLiteral(":"));
 
-    port.setStatusText(port.statusText() + compilerName(library.MSVCVersion()));
+    port.setStatusText(port.statusText() + compilerName(library.CompilerVersion()));
 
     const QString timeStamp = toQString(library.KestLibTimeStamp());
     port.setStatusText(port.statusText() + QStringLiteral(" - [DLL Timestamp: ") + timeStamp +

@@ -19,11 +19,11 @@ inline constexpr const char *DemoVersion = "1.04";
 // after it, no digit grouping: "0.00" is 1 integer digit, "0#.00" is 2.
 QString formatHundredths(int value, int integerDigits, const QLocale &locale);
 
-// The compiler table, keyed by the exact result of `MSVCVersion`.
-QString compilerName(int16_t msvcVersion);
+// The compiler table, keyed by the exact result of `CompilerVersion`.
+QString compilerName(int16_t compilerVersion);
 
 // Calls the library's version functions in this order: KestLibVersion, sqlite3_libversion,
-// sqlite3_libversion_number, MSVCVersion, MSVCVersion, KestLibTimeStamp. Traps nothing: a
+// sqlite3_libversion_number, CompilerVersion, CompilerVersion, KestLibTimeStamp. Catches nothing: a
 // LibraryError ends it at the failing call, and the steps after it do not run.
 void ShowVersionInfo(KestruneBinding &library, QWidget &window, WindowPort &port,
                      const QLocale &locale);

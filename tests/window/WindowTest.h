@@ -2,7 +2,7 @@
 // The real main window over the real library, a scripted desktop and a temporary program folder.
 
 #include "KestruneBinding.h"
-#include "ModuleState.h"
+#include "ProgramState.h"
 #include "ResultsModel.h"
 #include "ScriptedDesktop.h"
 #include "Startup.h"
@@ -30,9 +30,9 @@ struct Window {
     QTemporaryDir folder;
     QTemporaryDir elsewhere; // the working directory, where nothing may be written
     ScriptedDesktop desktop;
-    ModuleState state;
+    ProgramState state;
     KestruneBinding library{QStringLiteral(KEST_REAL_LIBRARY)};
-    std::unique_ptr<frmMain> w;
+    std::unique_ptr<MainWindow> w;
 
     // Opens, shows and waits for the window, with `database` (unless null) as the database name.
     bool start(const QString &database = QStringLiteral("test.db"))
@@ -42,7 +42,7 @@ struct Window {
             return false;
         w->setProgramFolder(folder.path());
         if (!database.isNull())
-            w->Text1->setText(database);
+            w->databaseEdit->setText(database);
         w->show();
         w->activateWindow();
         return QTest::qWaitForWindowActive(w.get());
@@ -60,7 +60,7 @@ struct Window {
     void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
     void run(QAbstractButton *button, const QString &sql)
     {
-        w->Text2->setPlainText(sql);
+        w->queryEdit->setPlainText(sql);
         click(button);
     }
     QString path(const QString &name) const { return folder.filePath(name); }
@@ -84,10 +84,10 @@ struct Window {
     // The buttons a run disables are all enabled again and Stop is not.
     bool idle() const
     {
-        for (QPushButton *b : {w->Command1, w->Command5, w->Command9, w->Command10, w->Command11, w->Command12})
-            if (!b->isEnabled())
+        for (Button b : {Button::RunQuery, Button::LoadScript, Button::Populate, Button::Drop, Button::Query1, Button::Exec})
+            if (!w->button(b)->isEnabled())
                 return false;
-        return !w->Command14->isEnabled() && w->Command1->text() == QStringLiteral("Run &Query");
+        return !w->button(Button::Stop)->isEnabled() && w->button(Button::RunQuery)->text() == QStringLiteral("Run &Query");
     }
 };
 

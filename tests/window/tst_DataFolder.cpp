@@ -37,8 +37,8 @@ private slots:
         qputenv("HOME", f.path(QStringLiteral("home")).toUtf8());
         qputenv("XDG_DATA_HOME", (dataHome.startsWith(u'/') ? f.folder.path() + dataHome : dataHome).toUtf8());
         f.desktop.queueAnswer(MessageAnswer::Yes);
-        f.run(f.w->Command12, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) SELECT i FROM n"));
-        f.click(f.w->Command17);
+        f.run(f.w->button(Button::Exec), QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) SELECT i FROM n"));
+        f.click(f.w->button(Button::SaveScript));
         QCOMPARE(QDir(data).entryList(QDir::Files), (QStringList{"Albums.db", "Kestrune-output.csv", "Kestrune-saved.sql"}));
         struct stat folder {};
         QVERIFY(stat(QFile::encodeName(data).constData(), &folder) == 0 && (folder.st_mode & 07777) == 0700);
@@ -54,7 +54,7 @@ private slots:
         QFile theirs(f.elsewhere.filePath(QStringLiteral("theirs")));
         QVERIFY(theirs.open(QIODevice::ReadWrite) && theirs.write("theirs") == 6 && theirs.flush());
         QVERIFY(theirs.link(f.path(QStringLiteral("Kestrune-saved.sql"))));
-        f.run(f.w->Command17, QStringLiteral("SELECT 1"));
+        f.run(f.w->button(Button::SaveScript), QStringLiteral("SELECT 1"));
         QCOMPARE(f.desktop.messages().constLast().title, QStringLiteral("Success"));
         QVERIFY(!QFileInfo(f.path(QStringLiteral("Kestrune-saved.sql"))).isSymLink());
         QCOMPARE(f.file(QStringLiteral("Kestrune-saved.sql")), QByteArray("SELECT 1\r\n"));

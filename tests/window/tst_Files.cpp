@@ -92,10 +92,10 @@ private slots:
             f->desktop.queueFileName(chosen);
         else if (answer == 2)
             f->desktop.queueFileDialogFailure();
-        f->w->Text2->setPlainText(QStringLiteral("Select 1"));
-        f->click(browse ? f->w->Command3 : f->w->Command5);
-        QCOMPARE(f->w->Text1->text(), browse && answer == 1 ? chosen : QStringLiteral("Albums.db"));
-        QCOMPARE(f->w->Text2->toPlainText(), QStringLiteral("Select 1"));
+        f->w->queryEdit->setPlainText(QStringLiteral("Select 1"));
+        f->click(browse ? f->w->button(Button::Browse) : f->w->button(Button::LoadScript));
+        QCOMPARE(f->w->databaseEdit->text(), browse && answer == 1 ? chosen : QStringLiteral("Albums.db"));
+        QCOMPARE(f->w->queryEdit->toPlainText(), QStringLiteral("Select 1"));
         QCOMPARE(f->desktop.fileRequests().size(), 1);
         QCOMPARE(f->desktop.fileRequests()[0].folder, QStringLiteral("."));
         const QList<FileType> types = browse ? QList<FileType>{{"*.db;*.db3;*.sqlite files", "*.db;*.db3;*.sqlite"},
@@ -138,7 +138,7 @@ private slots:
     {
         QFETCH(QByteArray, file);
         f->desktop.queueFileName(script(file));
-        f->click(f->w->Command5);
+        f->click(f->w->button(Button::LoadScript));
         QTEST(f->w->queryText(), "query");
     }
 
@@ -174,9 +174,9 @@ private slots:
             path = QStringLiteral("/proc/sys/vm/drop_caches"); // root reads any file, yet not this one
         else if (file == "unreadable")
             QVERIFY(write(path, "SELECT 1;") && made.setPermissions({}));
-        f->w->Text2->setPlainText(QStringLiteral("Select 1"));
+        f->w->queryEdit->setPlainText(QStringLiteral("Select 1"));
         f->desktop.queueFileName(path);
-        f->click(f->w->Command5);
+        f->click(f->w->button(Button::LoadScript));
         QCOMPARE(f->w->queryText(), QStringLiteral("Select 1"));
         QCOMPARE(f->desktop.messages().size(), 1);
         QCOMPARE(f->desktop.messages()[0].prompt, NotLoadedPrompt + path + (reason.isEmpty() ? "" : "\r\n\r\n" + reason));
@@ -193,20 +193,20 @@ private slots:
         for (; file.size() <= QueryEdit::BigTextBytes; ++rows)
             file += "INSERT INTO b VALUES('" + QByteArray::number(rows) + " \xC3\xA9');\r\n";
         file += "COMMIT;\r\n";
-        f->w->Text1->setText(f->path(QStringLiteral("test.db")));
+        f->w->databaseEdit->setText(f->path(QStringLiteral("test.db")));
         f->desktop.queueFileName(script(file));
-        f->click(f->w->Command5);
-        QVERIFY(f->w->Text2->isReadOnly() && f->w->Text2->toPlainText().size() < 5000);
-        f->click(f->w->Command17);
+        f->click(f->w->button(Button::LoadScript));
+        QVERIFY(f->w->queryEdit->isReadOnly() && f->w->queryEdit->toPlainText().size() < 5000);
+        f->click(f->w->button(Button::SaveScript));
         QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), file + "\r\n");
-        f->click(f->w->Command6);
+        f->click(f->w->button(Button::Copy));
         QCOMPARE(f->desktop.clipboardWrites().last(), QString::fromUtf8(file));
-        f->click(f->w->Command1);
+        f->click(f->w->button(Button::RunQuery));
         QCOMPARE(f->untimedStatus(), QStringLiteral("0 rows - Status code: 0 (Success)"));
-        f->w->Text2->setFocus();
-        QTest::keyClick(f->w->Text2, Qt::Key_Delete);
-        QVERIFY(f->w->queryText().isEmpty() && !f->w->Text2->isReadOnly());
-        f->run(f->w->Command1, QStringLiteral("SELECT count(*), sum(x LIKE '% \u00E9') FROM b"));
+        f->w->queryEdit->setFocus();
+        QTest::keyClick(f->w->queryEdit, Qt::Key_Delete);
+        QVERIFY(f->w->queryText().isEmpty() && !f->w->queryEdit->isReadOnly());
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT count(*), sum(x LIKE '% \u00E9') FROM b"));
         QCOMPARE(f->rows(), QStringList{QStringLiteral("%1|%1").arg(rows)});
     }
 
@@ -225,8 +225,8 @@ private slots:
             text += QStringLiteral("SELECT %1 AS \u00E9;").arg(i) + ends[i % ends.size()];
         text += QStringLiteral("SELECT 0;\r");
         f->desktop.setClipboardContents(text);
-        f->click(f->w->Command4);
-        f->click(f->w->Command17);
+        f->click(f->w->button(Button::Paste));
+        f->click(f->w->button(Button::SaveScript));
         QString expected = text;
         expected.replace(QRegularExpression(QStringLiteral("\r\n|\r|\n|\u2028|\u2029")), QStringLiteral("\r\n"));
         QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), expected.toUtf8() + "\r\n");
@@ -248,26 +248,26 @@ private slots:
         for (; text.size() <= QueryEdit::BigTextBytes; ++lineEnds)
             text += QStringLiteral("SELECT %1;").arg(lineEnds) + ends[lineEnds % ends.size()];
         f->desktop.setClipboardContents(text + QStringLiteral("SELECT 0;"));
-        f->click(f->w->Command4);
-        const QString lines = f->w->Text2->locale().toString(lineEnds + 1);
-        QVERIFY(f->w->Text2->toPlainText().contains(QStringLiteral(" bytes in %1 lines.").arg(lines)));
+        f->click(f->w->button(Button::Paste));
+        const QString lines = f->w->queryEdit->locale().toString(lineEnds + 1);
+        QVERIFY(f->w->queryEdit->toPlainText().contains(QStringLiteral(" bytes in %1 lines.").arg(lines)));
     }
 
     // The file holds the window's lines with CR LF and one more CR LF, and loads back.
     void saveWritesTheWindowWithCrLf()
     {
         const QString saved = f->path(QStringLiteral("Kestrune-saved.sql"));
-        f->w->Text2->setPlainText(QStringLiteral("  SELECT 'Motörhead';  \n\nREM x\n  "));
-        f->click(f->w->Command17);
+        f->w->queryEdit->setPlainText(QStringLiteral("  SELECT 'Motörhead';  \n\nREM x\n  "));
+        f->click(f->w->button(Button::SaveScript));
         QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), QByteArray("  SELECT 'Mot\xC3\xB6rhead';  \r\n\r\nREM x\r\n  \r\n"));
         QCOMPARE(f->desktop.messages().size(), 1);
         QCOMPARE(f->desktop.messages()[0].prompt, "Saved current SQL query as:\r\n\r\n" + saved);
         QCOMPARE(f->desktop.messages()[0].title, QStringLiteral("Success"));
         f->desktop.queueFileName(saved);
-        f->click(f->w->Command5);
+        f->click(f->w->button(Button::LoadScript));
         QCOMPARE(f->w->queryText(), QStringLiteral("SELECT 'Motörhead';\r\n"));
-        f->w->Text2->clear(); // an empty window saves nothing
-        f->click(f->w->Command17);
+        f->w->queryEdit->clear(); // an empty window saves nothing
+        f->click(f->w->button(Button::SaveScript));
         QCOMPARE(f->file(QStringLiteral("Kestrune-saved.sql")), QByteArray("  SELECT 'Mot\xC3\xB6rhead';  \r\n\r\nREM x\r\n  \r\n"));
         QCOMPARE(QDir(f->folder.path()).entryList(QDir::Files), QStringList{"Kestrune-saved.sql"});
     }
@@ -301,15 +301,15 @@ private slots:
         const QString target = (fault == 2 ? f->path(name) + QStringLiteral("/kestrune-demo") : f->folder.path()) +
                                QLatin1Char('/') + name;
         const auto unsetDataHome = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
-        f->w->Text1->setText(f->path(QStringLiteral("test.db")));
-        f->w->Text2->setPlainText(csv ? QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+        f->w->databaseEdit->setText(f->path(QStringLiteral("test.db")));
+        f->w->queryEdit->setPlainText(csv ? QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
                                                       "FROM n WHERE i < 30000) SELECT i FROM n")
                                      : QString(200, u'x'));
         f->desktop.queueAnswer(MessageAnswer::Yes);
         {
             std::optional<FileSizeLimit> limit;
             QVERIFY(fault != 0 || limit.emplace(64).active);
-            f->click(csv ? f->w->Command12 : f->w->Command17);
+            f->click(csv ? f->w->button(Button::Exec) : f->w->button(Button::SaveScript));
         }
         const ScriptedDesktop::Message &failed = f->desktop.messages().last();
         QCOMPARE(failed.prompt, csv ? "Failed to save:\r\n\r\n" + target : "Failed to save SQL to " + target);

@@ -24,10 +24,10 @@ private slots:
     {
         Window f;
         QVERIFY(f.start());
-        f.w->Text2->setPlainText(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000) "
+        f.w->queryEdit->setPlainText(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000) "
                               "SELECT i, printf('%.1000c', 'y') FROM n"));
         f.desktop.queueAnswer(MessageAnswer::Yes);
-        f.click(f.w->Command12);
+        f.click(f.w->button(Button::Exec));
         static const QRegularExpression ended(
             QStringLiteral("^ ([\\d,]+) rows - Status code: 4 \\(\\[Out of memory after line: 50\\]\\) - "));
         const QRegularExpressionMatch m = ended.match(f.status());
@@ -43,21 +43,21 @@ private slots:
             lines += chunk.count('\n');
         QCOMPARE(lines, stored);
 
-        f.click(f.w->Command1);
+        f.click(f.w->button(Button::RunQuery));
         QCOMPARE(f.untimedStatus(), QStringLiteral("0 rows - Status code: 7 (out of memory)"));
 
         // 100 MB of cells fit; their text (two bytes a character) does not fit beside them.
-        f.w->Text2->setPlainText(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+        f.w->queryEdit->setPlainText(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
                               "SELECT printf('%.1000c', 'y') FROM n"));
-        f.click(f.w->Command1);
+        f.click(f.w->button(Button::RunQuery));
         QCOMPARE(f.untimedStatus(), QStringLiteral("100,000 rows - Status code: 0 (OK)"));
-        f.w->lvResults->setFocus();
-        QTest::keyClick(f.w->lvResults, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(f.w->lvResults, Qt::Key_C, Qt::ControlModifier);
+        f.w->resultsView->setFocus();
+        QTest::keyClick(f.w->resultsView, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(f.w->resultsView, Qt::Key_C, Qt::ControlModifier);
         QVERIFY(f.desktop.clipboardWrites().isEmpty());
         QCOMPARE(f.desktop.messages().constLast().prompt, CopyTooLargeMessage);
-        f.w->Text2->setPlainText(QStringLiteral("SELECT 6 * 7"));
-        f.click(f.w->Command12);
+        f.w->queryEdit->setPlainText(QStringLiteral("SELECT 6 * 7"));
+        f.click(f.w->button(Button::Exec));
         QCOMPARE(f.untimedStatus(), QStringLiteral(" 1 rows - Status code: 0 (Success)"));
         QCOMPARE(f.w->results().cellText(0, 0), QStringLiteral("42"));
     }
@@ -69,19 +69,19 @@ private slots:
     {
         Window f;
         QVERIFY(f.start());
-        f.run(f.w->Command1, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+        f.run(f.w->button(Button::RunQuery), QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
                                             "SELECT printf('%.1000c', 'y') FROM n"));
-        f.w->lvResults->selectAll();
+        f.w->resultsView->selectAll();
         const auto copy = [&] {
-            f.w->lvResults->setFocus();
-            QTest::keyClick(f.w->lvResults, Qt::Key_C, Qt::ControlModifier);
+            f.w->resultsView->setFocus();
+            QTest::keyClick(f.w->resultsView, Qt::Key_C, Qt::ControlModifier);
             return f.desktop.clipboardWrites().size();
         };
         QCOMPARE(copy(), 1);
         QCOMPARE(copy(), 1); // "too large to copy"
         f.desktop.setClipboardContents(QStringLiteral("another program's text"));
         QCOMPARE(copy(), 2);
-        f.click(f.w->Command6);
+        f.click(f.w->button(Button::Copy));
         QCOMPARE(copy(), 4);
     }
 
@@ -91,13 +91,13 @@ private slots:
     {
         Window f;
         QVERIFY(f.start());
-        f.w->Text2->setPlainText(QStringLiteral("SELECT 1"));
+        f.w->queryEdit->setPlainText(QStringLiteral("SELECT 1"));
         const std::pair<QString, QLatin1StringView> pastes[] = {
             {QString(45'000'000, QChar(0x20AC)), PasteTooLargeMessage}, // 135 MB of UTF-8
             {QStringLiteral("SELECT 2;") + QChar::Null + QStringLiteral("DROP TABLE t"), PasteNotTextMessage}};
         for (const auto &[text, message] : pastes) {
             f.desktop.setClipboardContents(text);
-            f.click(f.w->Command4);
+            f.click(f.w->button(Button::Paste));
             QCOMPARE(f.w->queryText(), QStringLiteral("SELECT 1"));
             QCOMPARE(f.desktop.messages().constLast().prompt, message);
         }

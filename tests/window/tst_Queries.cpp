@@ -1,7 +1,7 @@
 // Run Query, Exec, Stop and Clear through the real buttons: status lines, list contents, the
 // display limit, the CSV question and file, and the buttons afterwards.
 
-#include "QueryTiming.h"
+#include "StatusLine.h"
 #include "WindowTest.h"
 
 #include <QDir>
@@ -77,8 +77,8 @@ private slots:
         QFETCH(QString, sql);
         QFETCH(QString, status);
         QFETCH(QStringList, rows);
-        f->run(f->w->Command1, QStringLiteral("SELECT 1, 2, 3, 4")); // an earlier, wider result goes
-        f->run(exec ? f->w->Command12 : f->w->Command1, sql);
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT 1, 2, 3, 4")); // an earlier, wider result goes
+        f->run(exec ? f->w->button(Button::Exec) : f->w->button(Button::RunQuery), sql);
         QCOMPARE(f->untimedStatus(), status);
         QCOMPARE(f->rows(), rows);
         QVERIFY(f->idle());
@@ -88,7 +88,7 @@ private slots:
 
     void rowCountsAreGroupedAndColumnsNamed()
     {
-        f->run(f->w->Command1, numbers(1234, QStringLiteral("i AS n, i * 2 AS twice")));
+        f->run(f->w->button(Button::RunQuery), numbers(1234, QStringLiteral("i AS n, i * 2 AS twice")));
         QCOMPARE(f->untimedStatus(), QStringLiteral("1,234 rows - Status code: 0 (OK)"));
         QCOMPARE(f->w->results().headerData(1, Qt::Horizontal).toString(), QStringLiteral("twice"));
         QCOMPARE(f->rows().last(), QStringLiteral("1234|2468"));
@@ -96,14 +96,14 @@ private slots:
 
     void nothingToRunOrNowhereToRun()
     {
-        for (QPushButton *button : {f->w->Command1, f->w->Command12}) {
-            const QString blank = button == f->w->Command12 ? QStringLiteral(" ") : QString();
+        for (QPushButton *button : {f->w->button(Button::RunQuery), f->w->button(Button::Exec)}) {
+            const QString blank = button == f->w->button(Button::Exec) ? QStringLiteral(" ") : QString();
             f->run(button, QString());
             QCOMPARE(f->status(), blank + "0 rows - Status code: 0 (OK) - The query took: 0.000 second(s)");
             QVERIFY(!QFile::exists(f->path(QStringLiteral("test.db"))));
         }
-        f->w->Text1->setText(f->folder.path() + QLatin1Char('/'));
-        f->run(f->w->Command1, QStringLiteral("SELECT 1"));
+        f->w->databaseEdit->setText(f->folder.path() + QLatin1Char('/'));
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT 1"));
         QCOMPARE(f->status(), QStringLiteral("0 rows - Status code: 0 (14) - The query took: 0.000 second(s)"));
         // A time not above zero shows as zero; the window's clock cannot run backwards, so only here.
         QCOMPARE(FormatSeconds(-0.5f, QLocale()), QStringLiteral("0.000"));
@@ -135,17 +135,17 @@ private slots:
         bool running = false;
         QString statusDuringRun, statusAfterNestedClicks;
         QTimer::singleShot(150, [&] {
-            running = !f->idle() && f->w->Command14->isEnabled() && !f->w->Command12->isEnabled();
+            running = !f->idle() && f->w->button(Button::Stop)->isEnabled() && !f->w->button(Button::Exec)->isEnabled();
             statusDuringRun = f->status();
-            f->click(f->w->Command1);  // a second start is refused,
-            f->click(f->w->Command16); // and so is a canned query
+            f->click(f->w->button(Button::RunQuery));  // a second start is refused,
+            f->click(f->w->button(Button::Query2)); // and so is a canned query
             statusAfterNestedClicks = f->status();
-            f->click(f->w->Command14);
+            f->click(f->w->button(Button::Stop));
         });
         f->desktop.queueAnswer(MessageAnswer::No);
         f->desktop.setClipboardContents(sql);
-        f->click(f->w->Command4);
-        f->click(exec ? f->w->Command12 : f->w->Command1);
+        f->click(f->w->button(Button::Paste));
+        f->click(exec ? f->w->button(Button::Exec) : f->w->button(Button::RunQuery));
         QVERIFY(running);
         QCOMPARE(statusAfterNestedClicks, statusDuringRun);
         QCOMPARE(f->w->queryText(), sql);
@@ -157,15 +157,15 @@ private slots:
             QCOMPARE(f->w->results().rowCount(), std::min(rows, 25000));
         }
         QVERIFY(f->idle());
-        QVERIFY(!exec || f->state.StopRequested == False16);
+        QVERIFY(!exec || f->state.StopRequested == false);
         if (sql.startsWith(QStringLiteral("CREATE"))) { // only part of the script ran
-            f->run(f->w->Command1, QStringLiteral("SELECT count(*) < 20000 FROM m"));
+            f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT count(*) < 20000 FROM m"));
             QCOMPARE(f->rows(), QStringList{"1"});
         } else if (sql.startsWith(QStringLiteral("BEGIN"))) { // none of it
-            f->run(f->w->Command1, QStringLiteral("SELECT count(*) FROM sqlite_master UNION ALL SELECT * FROM pragma_integrity_check"));
+            f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT count(*) FROM sqlite_master UNION ALL SELECT * FROM pragma_integrity_check"));
             QCOMPARE(f->rows(), (QStringList{"0", "ok"}));
         }
-        for (QPushButton *button : {f->w->Command1, f->w->Command12}) {
+        for (QPushButton *button : {f->w->button(Button::RunQuery), f->w->button(Button::Exec)}) {
             f->run(button, QStringLiteral("SELECT 42"));
             QCOMPARE(f->rows(), QStringList{"42"});
         }
@@ -177,8 +177,8 @@ private slots:
     void stopEndsAScriptOfSlowStatementsInTime()
     {
         QElapsedTimer sinceStop;
-        QTimer::singleShot(300, [&] { f->click(f->w->Command14); sinceStop.start(); });
-        f->run(f->w->Command12, "CREATE TABLE m(x);\r\n" +
+        QTimer::singleShot(300, [&] { f->click(f->w->button(Button::Stop)); sinceStop.start(); });
+        f->run(f->w->button(Button::Exec), "CREATE TABLE m(x);\r\n" +
                                     QStringLiteral("INSERT INTO m VALUES(length(randomblob(4000000)));\r\n").repeated(2000));
         const qint64 took = sinceStop.elapsed();
         QCOMPARE(f->untimedStatus(), QStringLiteral(" 0 rows - Status code: 9 (User cancelled)"));
@@ -192,18 +192,18 @@ private slots:
         QString insert = QStringLiteral("INSERT INTO p VALUES (0,'x')");
         for (int i = 1; i < 200000; ++i)
             insert += QStringLiteral(", (%1, 'x')").arg(i); // the engine looks for an interrupt at each space
-        f->run(f->w->Command1, QStringLiteral("CREATE TABLE p(a, b)"));
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("CREATE TABLE p(a, b)"));
         f->desktop.setClipboardContents(insert);
-        f->click(f->w->Command4);
+        f->click(f->w->button(Button::Paste));
         int32_t other = 0;
         QCOMPARE(f->library.sqlite3_open_v2(f->path(QStringLiteral("test.db")).toUtf8(), other, KEST_OPEN_READWRITE, nullptr), 0);
         QElapsedTimer clock;
         qint64 run = std::numeric_limits<qint64>::max();
-        for (QPushButton *button : {f->w->Command1, f->w->Command12}) {
+        for (QPushButton *button : {f->w->button(Button::RunQuery), f->w->button(Button::Exec)}) {
             bool running = false;
             int16_t lockTaken = -1;
             QTimer::singleShot(0, [&] {
-                running = f->w->Command14->isEnabled();
+                running = f->w->button(Button::Stop)->isEnabled();
                 KestText error;
                 lockTaken = f->library.sqlite_exec(other, "BEGIN IMMEDIATE; ROLLBACK", nullptr, nullptr, error);
             });
@@ -215,16 +215,16 @@ private slots:
             QVERIFY2(f->untimedStatus().endsWith(QStringLiteral("0 rows - Status code: 0 (Success)")), qPrintable(f->status()));
         }
         f->library.sqlite3_close(other);
-        f->run(f->w->Command1, QStringLiteral("SELECT count(*) FROM p"));
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT count(*) FROM p"));
         QCOMPARE(f->rows(), QStringList{"400000"});
 
         // Exit ends the parse through the library: the call returns long before a parse would
         // end, and the database keeps nothing of the statement. (Exit ends the test's event
         // loops too, so this comes last.)
-        f->click(f->w->Command4);
-        QTimer::singleShot(0, [&] { f->click(f->w->Command2); });
+        f->click(f->w->button(Button::Paste));
+        QTimer::singleShot(0, [&] { f->click(f->w->button(Button::Exit)); });
         clock.start();
-        f->click(f->w->Command1);
+        f->click(f->w->button(Button::RunQuery));
         QVERIFY2(clock.elapsed() < run / 4, qPrintable(QStringLiteral("%1 of %2 ms").arg(clock.elapsed()).arg(run)));
         QCOMPARE(f->library.sqlite3_open_v2(f->path(QStringLiteral("test.db")).toUtf8(), other, KEST_OPEN_READWRITE, nullptr), 0);
         KestTable table;
@@ -237,8 +237,8 @@ private slots:
 
     void clearEmptiesTheList()
     {
-        f->run(f->w->Command1, QStringLiteral("SELECT 1 AS a"));
-        f->click(f->w->Command15);
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT 1 AS a"));
+        f->click(f->w->button(Button::Clear));
         QCOMPARE(f->w->results().rowCount(), 0);
         QCOMPARE(f->w->results().columnCount(), 0);
         QCOMPARE(f->status(), QStringLiteral(" Results window cleared"));
@@ -248,10 +248,10 @@ private slots:
     void aFailingEventEndsTheRunAndIsReported()
     {
         QTimer::singleShot(100, [] { throw std::runtime_error("window event failed"); });
-        f->run(f->w->Command1, numbers(100000000, QStringLiteral("count(*)")));
+        f->run(f->w->button(Button::RunQuery), numbers(100000000, QStringLiteral("count(*)")));
         QVERIFY2(f->status().contains(QStringLiteral("[window event failed]")), qPrintable(f->status()));
         QVERIFY(f->idle());
-        f->run(f->w->Command1, QStringLiteral("SELECT 42"));
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT 42"));
         QCOMPARE(f->rows(), QStringList{"42"});
     }
 
@@ -262,35 +262,35 @@ private slots:
         QStringList columns;
         for (int c = 1; c <= 500; ++c)
             columns << QStringLiteral("substr('wwwwwwwwwwww', 1, i * %1 % 13) AS c%1").arg(c);
-        QAbstractItemView *list = f->w->lvResults;
-        const QHeaderView *header = f->w->lvResults->horizontalHeader();
-        for (QPushButton *button : {f->w->Command1, f->w->Command12}) {
+        QAbstractItemView *list = f->w->resultsView;
+        const QHeaderView *header = f->w->resultsView->horizontalHeader();
+        for (QPushButton *button : {f->w->button(Button::RunQuery), f->w->button(Button::Exec)}) {
             f->run(button, numbers(3, columns.join(QLatin1Char(','))));
             QCOMPARE(f->rows().last().split(QLatin1Char('|')).mid(497), (QStringList{"wwwwwwwwwwww", "ww", "wwwww"}));
             for (int c = 0; c < 500; ++c)
                 QCOMPARE(header->sectionSize(c), std::max(list->sizeHintForColumn(c), header->sectionSizeHint(c)));
         }
-        const auto clearWhileFilling = connect(f->w->SB1, &QStatusBar::messageChanged, [&](const QString &text) {
+        const auto clearWhileFilling = connect(f->w->statusBar, &QStatusBar::messageChanged, [&](const QString &text) {
             if (text.endsWith(QStringLiteral("please wait ...)")))
-                QTimer::singleShot(0, [&] { f->click(f->w->Command15); });
+                QTimer::singleShot(0, [&] { f->click(f->w->button(Button::Clear)); });
         });
-        f->run(f->w->Command12, numbers(25000, columns.mid(0, 20).join(QLatin1Char(','))));
+        f->run(f->w->button(Button::Exec), numbers(25000, columns.mid(0, 20).join(QLatin1Char(','))));
         disconnect(clearWhileFilling);
         QCOMPARE(f->untimedStatus(), QStringLiteral(" 25,000 rows - Status code: 0 (Success)"));
         QCOMPARE(f->w->results().rowCount() + f->w->results().columnCount(), 0);
-        f->run(f->w->Command12, numbers(2));
+        f->run(f->w->button(Button::Exec), numbers(2));
         QCOMPARE(f->rows(), (QStringList{"1", "2"}));
     }
 
     void theDisplayLimitIsAsked()
     {
-        f->run(f->w->Command12, numbers(25000));
+        f->run(f->w->button(Button::Exec), numbers(25000));
         QCOMPARE(f->untimedStatus(), QStringLiteral(" 25,000 rows - Status code: 0 (Success)"));
         QCOMPARE(f->w->results().rowCount(), 25000);
         QVERIFY(f->desktop.messages().isEmpty());
 
         f->desktop.queueAnswer(MessageAnswer::No);
-        f->run(f->w->Command12, numbers(25001));
+        f->run(f->w->button(Button::Exec), numbers(25001));
         QCOMPARE(f->untimedStatus(), QStringLiteral(" 25,001 rows - Status code: 0 (Success)"));
         QCOMPARE(f->w->results().rowCount(), 25000);
         QCOMPARE(f->rows().last(), QStringLiteral("25000"));
@@ -303,13 +303,13 @@ private slots:
         QCOMPARE(question.title, QStringLiteral("Demo"));
         QVERIFY(question.buttons == MessageButtons::YesNo && question.icon == MessageIcon::Question);
         QVERIFY(!QFile::exists(f->path(QStringLiteral("Kestrune-output.csv"))));
-        QVERIFY(f->w->Command12->hasFocus());
+        QVERIFY(f->w->button(Button::Exec)->hasFocus());
     }
 
     void yesWritesEveryRowToTheCsvFile()
     {
         f->desktop.queueAnswer(MessageAnswer::Yes);
-        f->run(f->w->Command12, numbers(25001, Awkward));
+        f->run(f->w->button(Button::Exec), numbers(25001, Awkward));
         QByteArray expected;
         for (int i = 1; i <= 25001; ++i)
             expected += "\"" + QByteArray::number(i) + "\",\"say \"\"" + QByteArray::number(i) +
@@ -329,7 +329,7 @@ private slots:
     {
         QVERIFY(QDir(f->folder.path()).mkdir(QStringLiteral("Kestrune-output.csv")));
         f->desktop.queueAnswer(MessageAnswer::Yes);
-        f->run(f->w->Command12, numbers(25001));
+        f->run(f->w->button(Button::Exec), numbers(25001));
         QCOMPARE(f->desktop.messages().size(), 2);
         const ScriptedDesktop::Message &failed = f->desktop.messages().at(1);
         QCOMPARE(failed.prompt, "Failed to save:\r\n\r\n" + f->path(QStringLiteral("Kestrune-output.csv")));
@@ -340,12 +340,12 @@ private slots:
 
     void bothPathsAndUnicodeSettingsGiveTheSameRows()
     {
-        f->w->Text2->setPlainText(QStringLiteral("SELECT 'Motörhead' AS \"名前\", '東京' AS city, '😀' AS face"));
+        f->w->queryEdit->setPlainText(QStringLiteral("SELECT 'Motörhead' AS \"名前\", '東京' AS city, '😀' AS face"));
         for (const bool unicode : {false, true}) {
-            if (f->w->chkUnicode->isChecked() != unicode)
-                f->click(f->w->chkUnicode);
-            QCOMPARE(f->state.UseUnicode, unicode ? True16 : False16);
-            for (QPushButton *run : {f->w->Command1, f->w->Command12}) {
+            if (f->w->unicodeBox->isChecked() != unicode)
+                f->click(f->w->unicodeBox);
+            QCOMPARE(f->state.UseUnicode, unicode);
+            for (QPushButton *run : {f->w->button(Button::RunQuery), f->w->button(Button::Exec)}) {
                 f->click(run);
                 QCOMPARE(f->w->results().headerData(0, Qt::Horizontal).toString(), QStringLiteral("名前"));
                 QCOMPARE(f->rows(), QStringList{QStringLiteral("Motörhead|東京|😀")});
@@ -358,23 +358,23 @@ private slots:
         QFile junk(f->path(QStringLiteral("junk.db")));
         QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(4096, 'j')) == 4096);
         junk.close();
-        f->w->Text1->setText(QStringLiteral("junk.db"));
-        f->run(f->w->Command1, QStringLiteral("SELECT * FROM sqlite_master"));
+        f->w->databaseEdit->setText(QStringLiteral("junk.db"));
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT * FROM sqlite_master"));
         QCOMPARE(f->untimedStatus(), QStringLiteral("0 rows - Status code: 26 (file is not a database)"));
-        f->click(f->w->Command12);
+        f->click(f->w->button(Button::Exec));
         QCOMPARE(f->untimedStatus(), QStringLiteral(" 0 rows - Status code: 26 (file is not a database)"));
         QCOMPARE(f->file(QStringLiteral("junk.db")), QByteArray(4096, 'j'));
 
         // Another connection holds a write lock: both paths report busy.
-        f->w->Text1->setText(QStringLiteral("test.db"));
-        f->run(f->w->Command1, QStringLiteral("CREATE TABLE t(x)"));
+        f->w->databaseEdit->setText(QStringLiteral("test.db"));
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("CREATE TABLE t(x)"));
         int32_t other = 0;
         QCOMPARE(f->library.sqlite3_open_v2(f->path(QStringLiteral("test.db")).toUtf8(), other, KEST_OPEN_READWRITE, nullptr), 0);
         KestText error;
         QCOMPARE(f->library.sqlite_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, error), 0);
-        f->run(f->w->Command1, QStringLiteral("SELECT * FROM t"));
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT * FROM t"));
         QCOMPARE(f->untimedStatus(), QStringLiteral("0 rows - Status code: 5 (database is locked)"));
-        f->click(f->w->Command12);
+        f->click(f->w->button(Button::Exec));
         QCOMPARE(f->untimedStatus(), QStringLiteral(" 0 rows - Status code: 5 (database is locked)"));
         f->library.sqlite3_close(other);
     }

@@ -21,15 +21,15 @@ private slots:
 
     void opensReadyWithTheVersions()
     {
-        frmMain &w = *f->w;
-        QCOMPARE(w.Text1->text(), QStringLiteral("Albums.db"));
-        QCOMPARE(w.Text2->toPlainText().section(QLatin1Char('\n'), 2),
+        MainWindow &w = *f->w;
+        QCOMPARE(w.databaseEdit->text(), QStringLiteral("Albums.db"));
+        QCOMPARE(w.queryEdit->toPlainText().section(QLatin1Char('\n'), 2),
                  QStringLiteral("Select * from <insert-table-name-here>"));
         QVERIFY(f->idle());
-        QVERIFY(!w.chkUnicode->isChecked());
-        QCOMPARE(f->state.UseUnicode, False16);
-        QVERIFY(w.lvResults->showGrid());
-        QCOMPARE(QApplication::focusWidget(), w.Command1);
+        QVERIFY(!w.unicodeBox->isChecked());
+        QCOMPARE(f->state.UseUnicode, false);
+        QVERIFY(w.resultsView->showGrid());
+        QCOMPARE(QApplication::focusWidget(), w.button(Button::RunQuery));
         QCOMPARE(w.windowTitle(), QStringLiteral("Kestrune Tolvane Demo v1.04 - SQLite Version " SQLITE_VERSION " (") +
                                       QString::number(SQLITE_VERSION_NUMBER) + QLatin1Char(')'));
         // The compiler's version as major * 100 + minor, shown as "0#.00".
@@ -56,7 +56,7 @@ private slots:
         if (named.isEmpty() && !loader.load())
             named = loader.errorString(); // the loader's own words
         ScriptedDesktop desktop;
-        ModuleState state;
+        ProgramState state;
         KestruneBinding binding(library);
         QVERIFY(!openMainWindow(binding, desktop, state).window);
         QCOMPARE(desktop.messages().size(), 1);
@@ -69,13 +69,13 @@ private slots:
     void controlsInFocusOrder()
     {
         QStringList visited;
-        for (QWidget *at = f->w->Command1; visited.size() < 30;) {
+        for (QWidget *at = f->w->button(Button::RunQuery); visited.size() < 30;) {
             const auto *button = qobject_cast<QAbstractButton *>(at);
             visited << (button ? button->text() + QLatin1Char('|') + button->toolTip() : at->objectName());
             at = at->nextInFocusChain();
             while (!(at->focusPolicy() & Qt::TabFocus) || !at->isVisible())
                 at = at->nextInFocusChain();
-            if (at == f->w->Command1)
+            if (at == f->w->button(Button::RunQuery))
                 break;
         }
         QCOMPARE(visited, (QStringList{
@@ -102,7 +102,7 @@ private slots:
         for (const auto &[outer, list] : steps) {
             f->w->resize(outer);
             QTRY_COMPARE(f->w->size(), outer);
-            QCOMPARE(f->w->lvResults->size(), list);
+            QCOMPARE(f->w->resultsView->size(), list);
         }
     }
 
@@ -110,23 +110,23 @@ private slots:
     {
         const QString text = QStringLiteral("SELECT 'a\u00a0b'\nFROM t");
         const QString crlf = QStringLiteral("SELECT 'a\u00a0b'\r\nFROM t");
-        f->w->Text2->setPlainText(text);
-        f->w->Text2->setFocus();
-        QTest::keyClick(f->w->Text2, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(f->w->Text2, Qt::Key_C, Qt::ControlModifier);
-        f->click(f->w->Command6); // Copy
+        f->w->queryEdit->setPlainText(text);
+        f->w->queryEdit->setFocus();
+        QTest::keyClick(f->w->queryEdit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(f->w->queryEdit, Qt::Key_C, Qt::ControlModifier);
+        f->click(f->w->button(Button::Copy)); // Copy
         QCOMPARE(f->desktop.clipboardWrites(), (QStringList{crlf, crlf}));
         f->desktop.setClipboardContents(QStringLiteral("SELECT 2\r\nFROM u"));
-        f->click(f->w->Command4); // Paste replaces the whole text
+        f->click(f->w->button(Button::Paste)); // Paste replaces the whole text
         QCOMPARE(f->w->queryText(), QStringLiteral("SELECT 2\r\nFROM u"));
     }
 
     void selectedRowsCopyWithTheirColumnNames()
     {
-        f->w->Text1->setText(QStringLiteral("test.db"));
+        f->w->databaseEdit->setText(QStringLiteral("test.db"));
         const QString b(1500, QLatin1Char('b')); // longer than the header shows: copied whole
-        f->run(f->w->Command1, "SELECT 1 AS a, 'x\ty' AS " + b + " UNION ALL SELECT 2, '\"q' UNION ALL SELECT 3, 'z'");
-        QTableView *list = f->w->lvResults;
+        f->run(f->w->button(Button::RunQuery), "SELECT 1 AS a, 'x\ty' AS " + b + " UNION ALL SELECT 2, '\"q' UNION ALL SELECT 3, 'z'");
+        QTableView *list = f->w->resultsView;
         // A report-style row: one line of the list's font and a small margin.
         QVERIFY(list->rowHeight(0) >= list->fontMetrics().height() && list->rowHeight(0) <= list->fontMetrics().height() + 6);
         // Row 3 clicked, then row 1 added with Ctrl: copied in the list's order.
@@ -142,14 +142,14 @@ private slots:
 
     void linksAndTheUnicodeBox()
     {
-        f->click(f->w->Command8);
-        f->click(f->w->Command7);
+        f->click(f->w->button(Button::Sqlite));
+        f->click(f->w->button(Button::Website));
         QCOMPARE(f->desktop.urls().size(), 2);
         QCOMPARE(f->desktop.urls()[0].target, QStringLiteral("https://sqlite.org/"));
         QVERIFY2(f->desktop.urls()[1].target.endsWith(QStringLiteral("/README.md")), qPrintable(f->desktop.urls()[1].target));
         QVERIFY(f->desktop.urls()[0].showCode == 1 && f->desktop.urls()[1].showCode == 1);
-        f->click(f->w->chkUnicode);
-        QCOMPARE(f->state.UseUnicode, True16);
+        f->click(f->w->unicodeBox);
+        QCOMPARE(f->state.UseUnicode, true);
         QCOMPARE(f->library.SetUnicodeConversion(0), 1); // the library was switched on too
     }
 };

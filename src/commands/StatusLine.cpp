@@ -1,4 +1,4 @@
-#include "QueryTiming.h"
+#include "StatusLine.h"
 
 #include "WindowPort.h"
 

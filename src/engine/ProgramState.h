@@ -1,5 +1,5 @@
 #pragma once
-// The module-wide flags that the window, the commands and the query engine share. The window's
+// The program's run state: what the window, the commands and the query engine share. The window's
 // thread owns them, except while a query runs in the library on a thread of its own: its
 // callbacks then read the two requests, which the window may set at any moment, and they alone
 // use the progress counts and the Exec rows until the library returns.
@@ -11,15 +11,11 @@
 
 namespace kest {
 
-// 16-bit booleans, as the library's callbacks return them: true is -1, false is 0.
-inline constexpr int16_t True16 = -1;
-inline constexpr int16_t False16 = 0;
-
-struct ModuleState {
+struct ProgramState {
     // Set by Stop (and by Exit); the engine's callbacks turn it into the end of the statement.
-    std::atomic<int16_t> StopRequested{False16};
+    std::atomic<bool> StopRequested{false};
     // Chooses the UTF-16 variants of the library's query functions.
-    int16_t UseUnicode = False16;
+    bool UseUnicode = false;
     // Set by Exit: a query that is still inside the library must not touch the window or start
     // anything new once the library returns; the program is on its way out.
     std::atomic<bool> ExitRequested{false};
@@ -44,7 +40,7 @@ inline constexpr int32_t ExecDisplayLimit = 25000;
 // acquired() was refused and must return at once.
 class QueryRunGuard {
 public:
-    explicit QueryRunGuard(ModuleState &state) : state_(state), acquired_(!state.QueryRunning)
+    explicit QueryRunGuard(ProgramState &state) : state_(state), acquired_(!state.QueryRunning)
     {
         if (acquired_)
             state_.QueryRunning = true;
@@ -59,12 +55,12 @@ public:
     bool acquired() const { return acquired_; }
 
 private:
-    ModuleState &state_;
+    ProgramState &state_;
     bool acquired_;
 };
 
 // The one instance for the life of the program. The library's progress callback takes no
 // argument, so the engine can only reach the state through this.
-ModuleState &moduleState();
+ProgramState &programState();
 
 } // namespace kest

@@ -4,17 +4,16 @@
 
 #include "CommandHost.h"
 #include "MainWindowPort.h"
+#include "QueryEdit.h"
 
 #include <QLocale>
 #include <QWidget>
 
+#include <array>
 #include <memory>
 
 class QCheckBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTableView;
@@ -24,27 +23,26 @@ namespace kest {
 
 class Desktop;
 class KestruneBinding;
-class QueryEdit;
 class ResultsModel;
-struct ModuleState;
+struct ProgramState;
 
-class frmMain : public QWidget, public CommandHost {
+class MainWindow : public QWidget, public CommandHost {
     Q_OBJECT
 public:
-    frmMain(KestruneBinding &library, Desktop &desktop, ModuleState &state,
-            const QLocale &locale = QLocale(), QWidget *parent = nullptr);
-    ~frmMain() override;
+    MainWindow(KestruneBinding &library, Desktop &desktop, ProgramState &state,
+               const QLocale &locale = QLocale(), QWidget *parent = nullptr);
+    ~MainWindow() override;
 
-    // Start-up. Traps nothing: a LibraryError from the banner's first library call ends it.
-    void Form_Load();
+    // Start-up. Catches nothing: a LibraryError from the banner's first library call ends it.
+    void onLoad();
     // The resize rule on the window's outer size (see ResizeRule.h).
-    void Form_Resize();
+    void onResize();
 
     ResultsModel &results() { return *results_; }
     // Tests put the program's folder elsewhere; it is the executable's folder otherwise.
     void setProgramFolder(const QString &folder) { programFolder_ = folder; }
 
-    // CommandHost (frmMainHost.cpp).
+    // CommandHost (MainWindowHost.cpp).
     QString databaseText() const override;
     void setDatabaseText(const QString &text) override;
     QString queryText() const override;
@@ -62,19 +60,15 @@ public:
     WindowPort &port() override { return *port_; }
     Desktop &desktop() override { return desktop_; }
     KestruneBinding &library() override { return library_; }
-    ModuleState &state() override { return state_; }
+    ProgramState &state() override { return state_; }
 
-    // The controls, under their designer names (also their object names).
-    QLabel *Label1, *Label2;
-    QLineEdit *Text1;
-    QPlainTextEdit *Text2;
-    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7,
-        *Command8, *Command9, *Command10, *Command11, *Command12, *Command13, *Command14,
-        *Command15, *Command16, *Command17, *Command18;
-    QCheckBox *chkUnicode;
-    QGroupBox *Frame1;
-    QTableView *lvResults;
-    QStatusBar *SB1;
+    // The controls, made from the design table (FormDesign.cpp), which names them.
+    QPushButton *button(Button which) const { return buttons_[static_cast<std::size_t>(which)]; }
+    QLineEdit *databaseEdit;
+    QueryEdit *queryEdit;
+    QCheckBox *unicodeBox;
+    QTableView *resultsView;
+    QStatusBar *statusBar;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -85,19 +79,15 @@ protected:
 
 private:
     void createControls();
-    void applyDesign();
+    void setUpQueryWindowAndList();
     void placeStatusBar();
-    void Command2_Click();
     // Connect the buttons to their command handlers, one group per file.
     void wireQueryCommands();
     void wireFileCommands();
-    QPushButton *button(Button which) const;
-    // `Text2` as what it is.
-    QueryEdit *queryEdit() const;
 
     KestruneBinding &library_;
     Desktop &desktop_;
-    ModuleState &state_;
+    ProgramState &state_;
     QLocale locale_;
     QString programFolder_;
     ResultsModel *results_;
@@ -107,6 +97,7 @@ private:
     QSize ruledOuterSize_;
     // Runs the rule again shortly after the last move, resize or new frame (see nativeEvent).
     QTimer *frameCheck_;
+    std::array<QPushButton *, ButtonCount> buttons_{};
 };
 
 } // namespace kest

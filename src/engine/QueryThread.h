@@ -22,7 +22,7 @@ inline constexpr std::chrono::milliseconds WindowTickInterval{20};
 // for `call` to end by itself). What `call` freed is handed
 // back to the system on its thread before this returns. Without an application object or a
 // thread to be had, `call` runs here and now.
-void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick = {},
+void RunOnQueryThread(const std::function<void()> &call, const std::function<void()> &everyTick = {},
                             const std::function<void()> &interrupt = {});
 
 } // namespace kest

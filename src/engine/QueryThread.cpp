@@ -1,4 +1,4 @@
-#include "WindowAnswers.h"
+#include "QueryThread.h"
 
 #include "GiveBackMemory.h"
 
@@ -13,7 +13,7 @@
 
 namespace kest {
 
-void CallWhileWindowAnswers(const std::function<void()> &call, const std::function<void()> &everyTick,
+void RunOnQueryThread(const std::function<void()> &call, const std::function<void()> &everyTick,
                             const std::function<void()> &interrupt)
 {
     // Hands back what the call freed on the thread that made it, not on the window's thread.

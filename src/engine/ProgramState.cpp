@@ -1,0 +1,11 @@
+#include "ProgramState.h"
+
+namespace kest {
+
+ProgramState &programState()
+{
+    static ProgramState state;
+    return state;
+}
+
+} // namespace kest
