@@ -2,7 +2,6 @@
 
 #include "CommandHost.h"
 #include "DemoQueries.h"
-#include "ProgramState.h"
 #include "RunQuery.h"
 
 namespace kest {
@@ -10,8 +9,6 @@ namespace {
 
 void runCanned(CommandHost &host, const QString &sql)
 {
-    if (host.state().QueryRunning)
-        return;
     host.setQueryText(sql);
     onRunQueryClicked(host);
 }

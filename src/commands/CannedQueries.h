@@ -1,6 +1,5 @@
 #pragma once
 // The canned queries: each puts its SQL into the query window and performs Run Query.
-// While another command runs SQL they are refused before touching the query window.
 
 namespace kest {
 

@@ -41,6 +41,7 @@ public:
     virtual QString buttonCaption(Button button) const = 0;
     virtual void setButtonCaption(Button button, const QString &caption) = 0;
     virtual void focusButton(Button button) = 0;
+    virtual void closeWindow() = 0;
 
     // `unicodeBox`: 0 clear, 1 ticked, 2 greyed.
     virtual int unicodeBoxValue() const = 0;

@@ -1,17 +1,20 @@
 #include "DemoDatabase.h"
 
 #include "CommandHost.h"
-#include "QuerySteps.h"
-#include "IgnoringFailure.h"
+#include "Commands.h"
 #include "DBQuery.h"
 #include "DemoData.h"
 #include "DemoQueries.h"
 #include "Desktop.h"
-#include "ProgramState.h"
+#include "IgnoringFailure.h"
 #include "Paths.h"
+#include "ProgramState.h"
 #include "QueryClock.h"
+#include "QuerySteps.h"
 #include "StatusLine.h"
 #include "WindowPort.h"
+
+#include <QScopeGuard>
 
 #include <limits>
 #include <optional>
@@ -55,29 +58,16 @@ private:
     float callSeconds_ = 0; // the engine's timing of one call; the commands time the whole click
 };
 
-// Stop is enabled only while a query runs, and Populate and Drop run theirs one after another;
-// the other buttons stay as they are. On the way out of the program the window is left alone.
-class StopEnabledWhileRunning {
-public:
-    explicit StopEnabledWhileRunning(CommandHost &host) : host_(host)
-    {
-        IgnoringFailure([&] {
-            wasEnabled_ = host_.buttonEnabled(Button::Stop);
-            host_.setButtonEnabled(Button::Stop, true);
-        });
-    }
-    ~StopEnabledWhileRunning()
-    {
-        if (!host_.state().ExitRequested)
-            IgnoringFailure([&] { host_.setButtonEnabled(Button::Stop, wasEnabled_); });
-    }
-    StopEnabledWhileRunning(const StopEnabledWhileRunning &) = delete;
-    StopEnabledWhileRunning &operator=(const StopEnabledWhileRunning &) = delete;
-
-private:
-    CommandHost &host_;
-    bool wasEnabled_ = false;
-};
+// The buttons while Populate or Drop runs its statements one after another (Commands.h), until
+// the scope ends; on the way out of the program the window is left alone.
+auto buttonsWhileRunning(CommandHost &host)
+{
+    IgnoringFailure([&] { SwitchButtons(host, true, false); });
+    return qScopeGuard([&host] {
+        if (!host.state().ExitRequested)
+            IgnoringFailure([&] { SwitchButtons(host, false, false); });
+    });
+}
 
 MessageAnswer ask(CommandHost &host, const QString &prompt, const QString &title)
 {
@@ -115,7 +105,7 @@ float dropConfirmedTables(CommandHost &host)
     QString path;
     IgnoringFailure([&] { path = DatabasePath(host); });
     Statements statements(host, path);
-    const StopEnabledWhileRunning stop(host);
+    const auto buttons = buttonsWhileRunning(host);
     setStatus(window, QStringLiteral("Attempting to drop the Artists and CDs tables"));
 
     bool allSucceeded = true;
@@ -145,10 +135,6 @@ float dropConfirmedTables(CommandHost &host)
 
 void onPopulateClicked(CommandHost &host)
 {
-    const QueryRunGuard guard(host.state());
-    if (!guard.acquired())
-        return;
-
     if (host.databaseText().isEmpty()) {
         IgnoringFailure([&] {
             host.desktop().message(
@@ -166,7 +152,7 @@ void onPopulateClicked(CommandHost &host)
     QString path;
     IgnoringFailure([&] { path = DatabasePath(host); });
     Statements statements(host, path);
-    const StopEnabledWhileRunning stop(host);
+    const auto buttons = buttonsWhileRunning(host);
 
     std::optional<QueryClock> clock;
     for (const FillStep &step : FillSteps) {
@@ -199,10 +185,6 @@ void onPopulateClicked(CommandHost &host)
 
 void onDropClicked(CommandHost &host)
 {
-    const QueryRunGuard guard(host.state());
-    if (!guard.acquired())
-        return;
-
     float elapsed = 0;
     if (host.databaseText().isEmpty()) {
         IgnoringFailure([&] {

@@ -1,17 +1,16 @@
 #pragma once
-// Populate and Drop: the demonstration tables created, filled and
-// removed in the database that the database-file box names.
+// Populate and Drop: the demonstration tables created, filled and removed in the database that
+// the database-file box names.
 
 namespace kest {
 
 class CommandHost;
 
 // Asks first, then creates both tables, fills them, shows the example query and reports the
-// outcome with the time of the whole sequence. Refused, changing nothing, while another command
-// that runs SQL is under way.
+// outcome with the time of the whole sequence.
 void onPopulateClicked(CommandHost &host);
 
-// Asks first, then drops both tables and empties the results list. Refused like Populate.
+// Asks first, then drops both tables and empties the results list.
 void onDropClicked(CommandHost &host);
 
 } // namespace kest

@@ -1,14 +1,15 @@
 #include "Exec.h"
 
 #include "CommandHost.h"
-#include "QuerySteps.h"
-#include "IgnoringFailure.h"
+#include "Commands.h"
 #include "Csv.h"
 #include "DBExec.h"
 #include "Desktop.h"
 #include "EventPump.h"
-#include "ProgramState.h"
+#include "IgnoringFailure.h"
 #include "Paths.h"
+#include "ProgramState.h"
+#include "QuerySteps.h"
 #include "StatusLine.h"
 #include "WindowPort.h"
 
@@ -20,7 +21,6 @@
 namespace kest {
 namespace {
 
-constexpr Button DisabledDuringRun[] = {Button::Populate, Button::LoadScript, Button::Drop, Button::Query1};
 constexpr double BytesPerMegabyte = 1048576.0;
 const QString LineBreak = QStringLiteral("\r\n");
 
@@ -98,9 +98,6 @@ QString CsvFailedMessage(const QString &csvPath)
 
 void onExecClicked(CommandHost &host)
 {
-    const QueryRunGuard guard(host.state());
-    if (!guard.acquired())
-        return;
     ProgramState &state = host.state();
     WindowPort &window = host.port();
 
@@ -111,12 +108,7 @@ void onExecClicked(CommandHost &host)
         sql = host.querySql();
     });
     IgnoringFailure([&] { EmptyResults(window); });
-    IgnoringFailure([&] {
-        for (Button b : DisabledDuringRun)
-            host.setButtonEnabled(b, false);
-        host.setButtonEnabled(Button::Stop, true);
-        host.setButtonEnabled(Button::Exec, false);
-    });
+    IgnoringFailure([&] { SwitchButtons(host, true); });
     IgnoringFailure([&] { window.setStatusText(QStringLiteral("Querying database ") + path); });
     state.StopRequested = false;
     IgnoringFailure([&] { window.setResultsVisible(false); });
@@ -160,12 +152,7 @@ void onExecClicked(CommandHost &host)
     IgnoringFailure([&] { window.refresh(); });
     IgnoringFailure([&] { state.ExecResults.clear(); });
     IgnoringFailure([&] { AddQueryTimeToStatusBar(window, elapsedSeconds, host.numberLocale()); });
-    IgnoringFailure([&] {
-        for (Button b : DisabledDuringRun)
-            host.setButtonEnabled(b, true);
-        host.setButtonEnabled(Button::Exec, true);
-        host.setButtonEnabled(Button::Stop, false);
-    });
+    IgnoringFailure([&] { SwitchButtons(host, false); });
     IgnoringFailure([&] { host.focusButton(Button::Exec); });
 }
 

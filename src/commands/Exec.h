@@ -23,7 +23,6 @@ QString CsvQuestion(const QString &csvPath);
 QString CsvWrittenMessage(int64_t bytes, const QLocale &locale, const QString &redirectedPath = {});
 QString CsvFailedMessage(const QString &csvPath);
 
-// Refused, changing nothing, while another command that runs SQL is under way.
 void onExecClicked(CommandHost &host);
 
 } // namespace kest

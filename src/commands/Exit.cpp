@@ -1,10 +1,16 @@
 #include "Exit.h"
 
+#include "CommandHost.h"
 #include "ProgramState.h"
 
 #include <QCoreApplication>
 
 namespace kest {
+
+void onExitClicked(CommandHost &host)
+{
+    host.closeWindow();
+}
 
 void Exit(ProgramState &state)
 {

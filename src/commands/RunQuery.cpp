@@ -1,27 +1,19 @@
 #include "RunQuery.h"
 
 #include "CommandHost.h"
-#include "QuerySteps.h"
-#include "IgnoringFailure.h"
+#include "Commands.h"
 #include "DBQuery.h"
-#include "ProgramState.h"
+#include "IgnoringFailure.h"
 #include "Paths.h"
+#include "ProgramState.h"
+#include "QuerySteps.h"
 #include "StatusLine.h"
 #include "WindowPort.h"
 
 namespace kest {
-namespace {
-
-// The buttons that a run disables, in the order they are switched.
-constexpr Button DisabledDuringRun[] = {Button::LoadScript, Button::Populate, Button::Drop, Button::Query1};
-
-} // namespace
 
 void onRunQueryClicked(CommandHost &host)
 {
-    const QueryRunGuard guard(host.state());
-    if (!guard.acquired())
-        return;
     WindowPort &window = host.port();
 
     QString path;
@@ -36,12 +28,7 @@ void onRunQueryClicked(CommandHost &host)
         savedCaption = host.buttonCaption(Button::RunQuery);
         host.setButtonCaption(Button::RunQuery, QStringLiteral("Querying..."));
     });
-    IgnoringFailure([&] {
-        for (Button b : DisabledDuringRun)
-            host.setButtonEnabled(b, false);
-        host.setButtonEnabled(Button::Stop, true);
-        host.setButtonEnabled(Button::Exec, false);
-    });
+    IgnoringFailure([&] { SwitchButtons(host, true); });
     IgnoringFailure([&] { window.setStatusText(QStringLiteral("Querying database ") + path); });
 
     QString statusMessage;
@@ -61,12 +48,7 @@ void onRunQueryClicked(CommandHost &host)
     });
     IgnoringFailure([&] { AddQueryTimeToStatusBar(window, elapsedSeconds, host.numberLocale()); });
     IgnoringFailure([&] { host.setButtonCaption(Button::RunQuery, savedCaption); });
-    IgnoringFailure([&] {
-        for (Button b : DisabledDuringRun)
-            host.setButtonEnabled(b, true);
-        host.setButtonEnabled(Button::Stop, false);
-        host.setButtonEnabled(Button::Exec, true);
-    });
+    IgnoringFailure([&] { SwitchButtons(host, false); });
 }
 
 } // namespace kest

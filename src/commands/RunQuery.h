@@ -5,7 +5,6 @@ namespace kest {
 
 class CommandHost;
 
-// Refused, changing nothing, while another command that runs SQL is under way.
 void onRunQueryClicked(CommandHost &host);
 
 } // namespace kest

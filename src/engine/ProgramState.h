@@ -20,7 +20,7 @@ struct ProgramState {
     // anything new once the library returns; the program is on its way out.
     std::atomic<bool> ExitRequested{false};
     // A command that runs SQL is under way; another one started from inside it (its callbacks
-    // let window messages run) is refused and changes nothing.
+    // let window messages run) is refused and changes nothing (see Commands.h).
     bool QueryRunning = false;
     // The table path's progress display: kept from one query to the next for the whole run of
     // the program, each wrapping before it could overflow its 16 bits.
@@ -35,29 +35,6 @@ struct ProgramState {
 
 // The most rows that Exec shows in the results list; the rest go only to the CSV export.
 inline constexpr int32_t ExecDisplayLimit = 25000;
-
-// Marks a command that runs SQL for as long as it lives. A command whose guard is not
-// acquired() was refused and must return at once.
-class QueryRunGuard {
-public:
-    explicit QueryRunGuard(ProgramState &state) : state_(state), acquired_(!state.QueryRunning)
-    {
-        if (acquired_)
-            state_.QueryRunning = true;
-    }
-    ~QueryRunGuard()
-    {
-        if (acquired_)
-            state_.QueryRunning = false;
-    }
-    QueryRunGuard(const QueryRunGuard &) = delete;
-    QueryRunGuard &operator=(const QueryRunGuard &) = delete;
-    bool acquired() const { return acquired_; }
-
-private:
-    ProgramState &state_;
-    bool acquired_;
-};
 
 // The one instance for the life of the program. The library's progress callback takes no
 // argument, so the engine can only reach the state through this.

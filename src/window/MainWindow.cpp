@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "Commands.h"
 #include "Exit.h"
 #include "FormDesign.h"
 #include "KestruneBinding.h"
@@ -10,6 +11,7 @@
 #include "ResizeRule.h"
 #include "ResultsCopy.h"
 #include "ResultsModel.h"
+#include "UnicodeSwitch.h"
 #include "VersionBanner.h"
 
 #include <QCheckBox>
@@ -58,7 +60,6 @@ MainWindow::MainWindow(KestruneBinding &library, Desktop &desktop, ProgramState 
     port_ = std::make_unique<MainWindowPort>(*this, *statusBar, *resultsView, *results_);
     new QueryWindowKeys(queryEdit, desktop_); // owned by queryEdit, whose key presses it watches
     new ResultsCopy(resultsView, *results_, desktop_, &library_); // owned by the list
-    connect(button(Button::Exit), &QPushButton::clicked, this, &QWidget::close);
     frameCheck_ = new QTimer(this);
     frameCheck_->setSingleShot(true);
     frameCheck_->setInterval(100);
@@ -66,8 +67,10 @@ MainWindow::MainWindow(KestruneBinding &library, Desktop &desktop, ProgramState 
         if (outerSize() != ruledOuterSize_)
             onResize();
     });
-    wireQueryCommands();
-    wireFileCommands();
+    for (const Command &command : commands())
+        connect(button(command.button), &QPushButton::clicked, this, [this, &command] { Click(*this, command); });
+    // Any change of the box's value, by a click or by the program, is its Click event.
+    connect(unicodeBox, &QCheckBox::stateChanged, this, [this] { onUnicodeBoxChanged(*this); });
 }
 
 MainWindow::~MainWindow() = default;

@@ -54,6 +54,7 @@ public:
     QString buttonCaption(Button button) const override;
     void setButtonCaption(Button button, const QString &caption) override;
     void focusButton(Button button) override;
+    void closeWindow() override { close(); }
     int unicodeBoxValue() const override;
     QString programFolder() const override;
     QLocale numberLocale() const override { return locale_; }
@@ -81,9 +82,6 @@ private:
     void createControls();
     void setUpQueryWindowAndList();
     void placeStatusBar();
-    // Connect the buttons to their command handlers, one group per file.
-    void wireQueryCommands();
-    void wireFileCommands();
 
     KestruneBinding &library_;
     Desktop &desktop_;
