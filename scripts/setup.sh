@@ -5,7 +5,7 @@ set -euo pipefail
 
 purpose=${1:-test}
 packages=(build-essential cmake ninja-build pkg-config libsqlite3-dev sqlite3
-          qt6-base-dev fonts-dejavu-core librsvg2-bin)  # rsvg-convert draws the window's icons
+          qt6-base-dev fonts-dejavu-core)
 if [ "$purpose" != run ]; then
   packages+=(file lintian)  # cpack -G DEB tells the installed binaries by their file type; Debian's checks
 fi

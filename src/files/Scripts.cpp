@@ -201,12 +201,14 @@ QByteArray keptLines(QByteArrayView text)
         const void *found = std::memchr(from, byte, std::size_t(end - from));
         return found ? static_cast<const char *>(found) : end;
     };
-    qsizetype lines = 0;
-    for (const char *lf = begin; (lf = find(lf, '\n')) != end; ++lf)
-        ++lines;
+    // Room for a CR LF at every line end (a lone CR or LF grows by one byte), so that the text is
+    // never copied while it grows.
+    qsizetype lineEndBytes = 0;
+    for (const char byte : {'\r', '\n'})
+        for (const char *at = begin; (at = find(at, byte)) != end; ++at)
+            ++lineEndBytes;
     QByteArray result;
-    // Room for a CR LF at every line end, so that the text is never copied while it grows.
-    result.reserve(text.size() + lines + 2);
+    result.reserve(text.size() + lineEndBytes + 2);
     const char *nextCr = find(begin, '\r'), *nextLf = find(begin, '\n');
     for (const char *at = begin;;) {
         if (nextCr < at)

@@ -14,7 +14,7 @@ constexpr Control Controls[] = {
     {"Text1", Kind::LineEdit, {1575, 105, 8130, 285}, 14, nullptr, nullptr, "Database file"},
     {"Command3", Kind::Button, {9765, 105, 540, 225}, 13, ">>>", nullptr, "Browse for a database file", Button::Browse},
     {"Label2", Kind::Label, {1365, 420, 1245, 255}, -1, "SQL Query"},
-    {"Text2", Kind::QueryEdit, {2730, 420, 7605, 1440}, 15, nullptr, nullptr, "SQL query"},
+    {"Text2", Kind::TextEdit, {2730, 420, 7605, 1440}, 15, nullptr, nullptr, "SQL query"},
     {"Command7", Kind::Button, {210, 735, 1065, 330}, 19, "&Website", "Visit the website of this demo's author", nullptr,
      Button::Website},
     {"Command5", Kind::Button, {1470, 735, 1065, 330}, 16, "&Load Script", "Load an SQL text file to the interface", nullptr,
@@ -84,7 +84,7 @@ constexpr bool inDesignOrder()
     for (std::size_t i = 0; i < std::size(Controls); ++i) {
         const Control &c = Controls[i];
         if (c.kind == Kind::Label && (i + 1 == std::size(Controls) ||
-                                      (Controls[i + 1].kind != Kind::LineEdit && Controls[i + 1].kind != Kind::QueryEdit)))
+                                      (Controls[i + 1].kind != Kind::LineEdit && Controls[i + 1].kind != Kind::TextEdit)))
             return false;
         frame = frame || c.kind == Kind::Frame;
         if (c.place.inFrame && !frame)
@@ -96,7 +96,7 @@ constexpr bool inDesignOrder()
 static_assert(eachButtonOnce(), "every Button, once");
 static_assert(focusOrderWhole(), "tab stops 0 to n - 1, each once");
 static_assert(inDesignOrder(), "each label before its field, the frame before its controls");
-static_assert(count(Kind::LineEdit) == 1 && count(Kind::QueryEdit) == 1 && count(Kind::CheckBox) == 1 &&
+static_assert(count(Kind::LineEdit) == 1 && count(Kind::TextEdit) == 1 && count(Kind::CheckBox) == 1 &&
                   count(Kind::Frame) == 1 && count(Kind::List) == 1 && count(Kind::StatusBar) == 1,
               "one control of each kind but Label and Button");
 

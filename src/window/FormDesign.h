@@ -24,7 +24,7 @@ inline constexpr int StatusBarHeightTwips = 255;
 // The window's object name, the designer's name of the form.
 inline constexpr const char *WindowName = "frmMain";
 
-enum class Kind { Label, LineEdit, QueryEdit, Button, CheckBox, Frame, List, StatusBar };
+enum class Kind { Label, LineEdit, TextEdit, Button, CheckBox, Frame, List, StatusBar };
 
 struct Place {
     int left, top, width, height; // twips

@@ -75,6 +75,23 @@ MainWindow::MainWindow(KestruneBinding &library, Desktop &desktop, ProgramState 
 
 MainWindow::~MainWindow() = default;
 
+QWidget *MainWindow::createControl(const design::Control &control, QWidget *parent)
+{
+    const QString caption = QString::fromUtf8(control.caption);
+    using enum design::Kind;
+    switch (control.kind) {
+    case Label: return new QLabel(caption, parent);
+    case LineEdit: return databaseEdit = new QLineEdit(parent);
+    case TextEdit: return queryEdit = new kest::QueryEdit(parent);
+    case Button: return buttons_[static_cast<std::size_t>(control.button)] = new QPushButton(caption, parent);
+    case CheckBox: return unicodeBox = new QCheckBox(caption, parent);
+    case Frame: return new QGroupBox(caption, parent);
+    case List: return resultsView = new QTableView(parent);
+    case StatusBar: return statusBar = new QStatusBar(parent);
+    }
+    Q_UNREACHABLE();
+}
+
 void MainWindow::createControls()
 {
     // The window's default font, which the other controls use, is the form's usual 8.25 points:
@@ -84,47 +101,23 @@ void MainWindow::createControls()
     QLabel *label = nullptr; // until the field it names is made
     std::vector<QWidget *> focusOrder(design::controls().size());
     for (const design::Control &control : design::controls()) {
-        QWidget *const parent = control.place.inFrame ? frame : this;
-        const QString caption = QString::fromUtf8(control.caption);
-        QWidget *widget = nullptr;
-        switch (control.kind) {
-        case design::Kind::Label:
-            widget = label = new QLabel(caption, parent);
-            label->setFont(designFont(9.75));
-            break;
-        case design::Kind::LineEdit:
-            widget = databaseEdit = new QLineEdit(parent);
-            break;
-        case design::Kind::QueryEdit:
-            widget = queryEdit = new QueryEdit(parent);
-            queryEdit->setFont(designFont(9.75));
-            break;
-        case design::Kind::Button:
-            widget = buttons_[static_cast<std::size_t>(control.button)] = new QPushButton(caption, parent);
-            break;
-        case design::Kind::CheckBox:
-            widget = unicodeBox = new QCheckBox(caption, parent);
-            break;
-        case design::Kind::Frame:
-            widget = frame = new QGroupBox(caption, parent);
-            break;
-        case design::Kind::List:
-            widget = resultsView = new QTableView(parent);
-            break;
-        case design::Kind::StatusBar:
-            widget = statusBar = new QStatusBar(parent);
-            break;
-        }
+        QWidget *const widget = createControl(control, control.place.inFrame ? frame : this);
         widget->setObjectName(QLatin1String(control.name));
         widget->setGeometry(design::toPixels(control.place));
         if (control.toolTip)
             widget->setToolTip(QString::fromUtf8(control.toolTip));
         if (control.accessibleName)
             widget->setAccessibleName(QString::fromUtf8(control.accessibleName));
-        if (label != nullptr && label != widget) {
+        if (control.kind == design::Kind::Label || control.kind == design::Kind::TextEdit)
+            widget->setFont(designFont(9.75));
+        if (label != nullptr) {
             label->setBuddy(widget);
             label = nullptr;
         }
+        if (control.kind == design::Kind::Label)
+            label = static_cast<QLabel *>(widget);
+        if (control.kind == design::Kind::Frame)
+            frame = widget;
         if (control.tabStop >= 0)
             focusOrder[static_cast<std::size_t>(control.tabStop)] = widget;
     }

@@ -3,6 +3,7 @@
 // file under src/commands, the engine reaches the window through port().
 
 #include "CommandHost.h"
+#include "FormDesign.h"
 #include "MainWindowPort.h"
 #include "QueryEdit.h"
 
@@ -80,6 +81,8 @@ protected:
 
 private:
     void createControls();
+    // The widget of `control`, kept in its member where it has one.
+    QWidget *createControl(const design::Control &control, QWidget *parent);
     void setUpQueryWindowAndList();
     void placeStatusBar();
 
