@@ -36,7 +36,6 @@ public:
     virtual QByteArray querySql() const = 0;
     virtual void setQuerySql(QByteArray utf8) = 0;
 
-    virtual bool buttonEnabled(Button button) const = 0;
     virtual void setButtonEnabled(Button button, bool enabled) = 0;
     virtual QString buttonCaption(Button button) const = 0;
     virtual void setButtonCaption(Button button, const QString &caption) = 0;

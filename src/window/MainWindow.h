@@ -50,7 +50,6 @@ public:
     void setQueryText(const QString &text) override;
     QByteArray querySql() const override;
     void setQuerySql(QByteArray utf8) override;
-    bool buttonEnabled(Button button) const override;
     void setButtonEnabled(Button button, bool enabled) override;
     QString buttonCaption(Button button) const override;
     void setButtonCaption(Button button, const QString &caption) override;

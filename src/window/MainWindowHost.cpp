@@ -42,11 +42,6 @@ void MainWindow::setQuerySql(QByteArray utf8)
     queryEdit->setCrLfUtf8(std::move(utf8));
 }
 
-bool MainWindow::buttonEnabled(Button which) const
-{
-    return button(which)->isEnabled();
-}
-
 void MainWindow::setButtonEnabled(Button which, bool enabled)
 {
     button(which)->setEnabled(enabled);
