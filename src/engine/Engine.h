@@ -1,6 +1,6 @@
 #pragma once
 // What the query engine works with: the library, the window (through its narrow port) and the
-// module-wide state.
+// program's run state.
 
 namespace kest {
 

@@ -15,7 +15,7 @@ namespace kest {
 
 // Gives memory back to where it came from. A plain function of the library (which the program
 // never unloads: QLibrary leaves it loaded), so that memory can be released after the binding
-// that handed it out is gone: the program's module-wide row store outlives its window and binding.
+// that handed it out is gone: the program's row store (ProgramState) outlives its window and binding.
 using MemoryRelease = void (KEST_CALL *)(void *memory, int64_t bytes);
 
 class MemoryBudget {

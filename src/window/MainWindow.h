@@ -3,7 +3,6 @@
 // file under src/commands, the engine reaches the window through port().
 
 #include "CommandHost.h"
-#include "FormDesign.h"
 #include "MainWindowPort.h"
 #include "QueryEdit.h"
 
@@ -22,6 +21,9 @@ class QTimer;
 
 namespace kest {
 
+namespace design {
+struct Control;
+}
 class Desktop;
 class KestruneBinding;
 class ResultsModel;
