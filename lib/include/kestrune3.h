@@ -46,8 +46,11 @@
 **    /proc/self/cgroup, the memory cgroup files, /proc/meminfo and
 **    /proc/self/statm (see the memory budget below). Tests lay out files of
 **    their own in a folder named by KESTRUNE_TEST_ROOT, which the library then
-**    reads in place of /proc and /sys; nothing else sets it. It writes to
-**    standard error once, when KESTRUNE_MEMORY_LIMIT cannot be read.
+**    reads in place of /proc and /sys; nothing else sets it. Tests also set
+**    KESTRUNE_TEST_EXEC_ROWS, a number of rows that each exec call counts as
+**    handed out before its first row, to reach the row counts' limits without
+**    running billions of rows. It writes to standard error once, when
+**    KESTRUNE_MEMORY_LIMIT cannot be read.
 */
 #ifndef KESTRUNE3_H
 #define KESTRUNE3_H
@@ -88,7 +91,7 @@ extern "C" {
 #define KEST_NOMEM       7   /* an allocation failed; nothing was handed out */
 #define KEST_INTERRUPT   9   /* the progress callback asked to interrupt */
 #define KEST_CANTOPEN   14   /* the database file cannot be opened */
-#define KEST_TOOBIG     18   /* a result has more rows than a 32-bit count holds */
+#define KEST_TOOBIG     18   /* a table would pass a 32-bit row count, or a value is too long */
 #define KEST_MISUSE     21   /* an unknown or closed handle, or a null argument */
 #define KEST_NOTADB     26   /* the file is not a database */
 
@@ -145,7 +148,9 @@ typedef int16_t (KEST_CALL *kest_progress_callback)(void);
 /*
 ** The row callback of kest_sqlite_exec(). It is called once per result row,
 ** on the calling thread:
-**   row_number  rows are numbered across the whole SQL text from 1;
+**   row_number  rows are numbered across the whole SQL text from 1; every
+**               row after the 2,147,483,647th gets 2,147,483,647 (the count
+**               goes on in kest_sqlite_exec_rowcount64());
 **   user_arg    the pointer given to kest_sqlite_exec(), passed on unread;
 **   values      the row's cells, in the form of kest_table's cells;
 **   names       the column names of the statement that gave the row.
@@ -237,7 +242,8 @@ KEST_API int32_t KEST_CALL kest_sqlite_query_rowcount(void);
 ** Returns KEST_OK, KEST_ABORT when the callback asked to stop (no error
 ** text), KEST_INTERRUPT when the progress callback interrupted (no error
 ** text), or the engine's code of the failing statement with its error text.
-** The rows handed out are afterwards counted by kest_sqlite_exec_rowcount().
+** The rows handed out are afterwards counted by kest_sqlite_exec_rowcount()
+** and kest_sqlite_exec_rowcount64(). The number of rows is not limited.
 */
 KEST_API int16_t KEST_CALL kest_sqlite_exec(int32_t handle, const char *sql,
                                             kest_row_callback callback, void *user_arg,
@@ -250,8 +256,12 @@ KEST_API int16_t KEST_CALL kest_sqlite_exec_unicode(int32_t handle, const char16
 
 /* The number of rows handed to the row callback by the last exec call made
 ** on the calling thread, the row on which the callback asked to stop
-** included (0 before the first one). */
+** included (0 before the first one). An exec call is not limited to a 32-bit
+** count of rows: past 2,147,483,647 this count stays at 2,147,483,647. */
 KEST_API int32_t KEST_CALL kest_sqlite_exec_rowcount(void);
+
+/* The same count, whole, as a 64-bit number. */
+KEST_API int64_t KEST_CALL kest_sqlite_exec_rowcount64(void);
 
 /*
 ** Chooses how the *_unicode functions give their UTF-16 SQL to the engine:

@@ -29,7 +29,16 @@ constexpr char kBadHandle[] = "unknown or closed database handle";
 
 // Counts of the last query on each thread, so that threads do not read each other's.
 thread_local int32_t last_query_rows = 0;
-thread_local int32_t last_exec_rows = 0;
+thread_local int64_t last_exec_rows = 0;
+
+// Rows that an exec run counts before its first: 0, or KESTRUNE_TEST_EXEC_ROWS, with which tests
+// reach the counts' limits without running billions of rows.
+int64_t rows_counted_before_run()
+{
+    const char *set = std::getenv("KESTRUNE_TEST_EXEC_ROWS");
+    const long long rows = set != nullptr ? std::strtoll(set, nullptr, 10) : 0;
+    return rows > 0 ? rows : 0;
+}
 
 std::atomic<bool> engine_compiles_utf16{false};
 
@@ -198,7 +207,10 @@ int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **err
 // Hands every row to the caller's row callback.
 class ExecSink final : public RowSink {
 public:
-    ExecSink(kest_row_callback callback, void *user_arg) : callback_(callback), user_arg_(user_arg) {}
+    ExecSink(kest_row_callback callback, void *user_arg, int64_t rows_before)
+        : callback_(callback), user_arg_(user_arg), row_number_(rows_before)
+    {
+    }
 
     void begin_statement(sqlite3_stmt *stmt, int columns) override
     {
@@ -220,8 +232,6 @@ public:
 
     int row(sqlite3_stmt *stmt, int columns) override
     {
-        if (row_number_ == std::numeric_limits<int32_t>::max())
-            return stop(SQLITE_TOOBIG, "result has more rows than a 32-bit count holds");
         // A row counts once its cells are made: one whose text the budget refuses is not handed out.
         for (int c = 0; callback_ != nullptr && c < columns; ++c) {
             const std::string_view cell = cell_text(stmt, c, scratch_[c]);
@@ -236,7 +246,8 @@ public:
             return SQLITE_OK;
         const kest_texts values{columns, value_ptrs_.data(), value_lengths_.data()};
         const kest_texts names{columns, name_ptrs_.data(), name_lengths_.data()};
-        const int32_t number = row_number_;
+        // A 32-bit number holds the first 2,147,483,647 rows; the rows after them get that number.
+        const auto number = static_cast<int32_t>(std::min<int64_t>(row_number_, std::numeric_limits<int32_t>::max()));
         return callback_(&number, user_arg_, &values, &names) == 0 ? SQLITE_OK : SQLITE_ABORT;
     }
 
@@ -260,7 +271,7 @@ private:
 
     kest_row_callback callback_;
     void *user_arg_;
-    int32_t row_number_ = 0;
+    int64_t row_number_;
     std::string stop_text_;
     std::vector<std::string> names_;
     std::vector<const char *> name_ptrs_;
@@ -283,7 +294,7 @@ int16_t exec(int32_t handle, SqlSource sql, kest_row_callback callback, void *us
             code = SQLITE_MISUSE;
             error = kBadHandle;
         } else {
-            ExecSink sink(callback, user_arg);
+            ExecSink sink(callback, user_arg, rows_counted_before_run());
             const EngineBound bound = bound_engine(*connection);
             connection->interrupted.store(false);
             RunOutcome outcome = run_statements(connection->db.get(), sql, sink, between(*connection));
@@ -468,6 +479,11 @@ KEST_API int16_t KEST_CALL kest_sqlite_exec_unicode(int32_t handle, const char16
 }
 
 KEST_API int32_t KEST_CALL kest_sqlite_exec_rowcount(void)
+{
+    return static_cast<int32_t>(std::min<int64_t>(last_exec_rows, std::numeric_limits<int32_t>::max()));
+}
+
+KEST_API int64_t KEST_CALL kest_sqlite_exec_rowcount64(void)
 {
     return last_exec_rows;
 }

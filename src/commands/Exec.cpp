@@ -2,7 +2,6 @@
 
 #include "CommandHost.h"
 #include "Commands.h"
-#include "Csv.h"
 #include "DBExec.h"
 #include "Desktop.h"
 #include "EventPump.h"
@@ -16,26 +15,11 @@
 #include <QFileInfo>
 #include <QLocale>
 
-#include <algorithm>
-
 namespace kest {
 namespace {
 
 constexpr double BytesPerMegabyte = 1048576.0;
 const QString LineBreak = QStringLiteral("\r\n");
-
-// The stored rows as the CSV writer reads them.
-class StoredRows final : public CsvRows {
-public:
-    StoredRows(const ExecStore &store, int32_t rows) : store_(store), rows_(std::min<int64_t>(rows, store.rowCount())) {}
-    int64_t rowCount() const override { return rows_; }
-    int columnCount(int64_t row) const override { return store_.columnCount(row); }
-    std::string_view cell(int64_t row, int column) const override { return store_.cell(row, column); }
-
-private:
-    const ExecStore &store_;
-    int64_t rows_;
-};
 
 struct ExportAbandoned {};
 
@@ -50,15 +34,15 @@ void offerCsvExport(CommandHost &host)
         return;
     host.port().refresh();
     bool saved = false;
-    const StoredRows rows(state.ExecResults, state.ExecRowCount);
-    // The export lets window messages run now and then; Stop has no effect on it, Exit abandons
-    // it (the unfinished file is removed, an earlier one stays).
+    // Every row is on disk already, as CSV: the export names that file (or copies it, letting
+    // window messages run now and then; Stop has no effect on it, Exit abandons it: the
+    // unfinished file is removed, an earlier one stays).
     const auto letMessagesRun = [&state] {
         eventPump().letMessagesRun();
         if (state.ExitRequested)
             throw ExportAbandoned();
     };
-    if (SaveCSV(csvPath, rows, letMessagesRun)) {
+    if (state.ExecRowsOnDisk.saveAs(csvPath, letMessagesRun)) {
         const int64_t length = QFileInfo(csvPath).size();
         if (length > 0) {
             saved = true;
@@ -112,16 +96,15 @@ void onExecClicked(CommandHost &host)
     IgnoringFailure([&] { window.setStatusText(QStringLiteral("Querying database ") + path); });
     state.StopRequested = false;
     IgnoringFailure([&] { window.setResultsVisible(false); });
+    // Rows past those the list shows go to disk beside the CSV file, which the export then names.
+    IgnoringFailure([&] { state.ExecRowsOnDisk.setFolder(DataFolder(host.programFolder())); });
 
     QString statusMessage;
     int16_t statusCode = 0;
     float elapsedSeconds = 0;
-    int32_t rows = 0;
+    int64_t rows = 0;
     IgnoringFailure([&] {
         rows = DBExec(Engine{host.library(), window, state}, path, sql, statusMessage, statusCode, elapsedSeconds);
-        // The library counts the row on which the callback stopped; when that row could not be
-        // stored (the memory budget was spent) the status counts what the list and the CSV hold.
-        rows = std::min(rows, state.ExecRowCount);
     });
     if (state.ExitRequested)
         return; // the program is on its way out: no question, no export
@@ -150,7 +133,10 @@ void onExecClicked(CommandHost &host)
     if (state.ExitRequested)
         return;
     IgnoringFailure([&] { window.refresh(); });
-    IgnoringFailure([&] { state.ExecResults.clear(); });
+    IgnoringFailure([&] {
+        state.ExecResults.clear();
+        state.ExecRowsOnDisk.discard();
+    });
     IgnoringFailure([&] { AddQueryTimeToStatusBar(window, elapsedSeconds, host.numberLocale()); });
     IgnoringFailure([&] { SwitchButtons(host, false); });
     IgnoringFailure([&] { host.focusButton(Button::Exec); });

@@ -6,7 +6,7 @@
 
 namespace kest {
 
-QString FormatRowCount(int32_t rows, const QLocale &locale)
+QString FormatRowCount(int64_t rows, const QLocale &locale)
 {
     QLocale grouped = locale;
     grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);

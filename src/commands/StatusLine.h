@@ -11,7 +11,7 @@ namespace kest {
 class WindowPort;
 
 // "#,###,##0": digit groups of the locale, at least one digit.
-QString FormatRowCount(int32_t rows, const QLocale &locale);
+QString FormatRowCount(int64_t rows, const QLocale &locale);
 
 // "#0.000" of the larger of 0 and `seconds`: three decimals, no digit groups.
 QString FormatSeconds(float seconds, const QLocale &locale);

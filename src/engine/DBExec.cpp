@@ -70,21 +70,31 @@ bool storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *row
                  const kest_texts *columnNames)
 {
     ProgramState &state = run.engine.state;
+    ++run.rowsReceived;
 
     if (*rowNumber == 1)
         widenList(run, *columnNames, 0);
     else if (columnNames->count > run.listColumns)
         widenList(run, *columnNames, run.listColumns);
 
-    if (state.ExecRowCount == 0)
-        state.ExecResults.clear(); // a new run drops the rows of the one before
-    if (state.ExecRowCount < ExecDisplayLimit && run.listReservation != nullptr)
-        run.listReservation->add(listCopyBytes(*rowValues) + (state.ExecRowCount == 0 ? ListCopySlack : 0));
-    state.ExecResults.appendRow(rowValues->texts, rowValues->lengths, rowValues->count);
+    if (state.ExecRowCount == 0) { // a new run drops the rows of the one before
+        state.ExecResults.clear();
+        state.ExecRowsOnDisk.discard();
+    }
+    if (state.ExecRowCount < ExecDisplayLimit) {
+        if (run.listReservation != nullptr)
+            run.listReservation->add(listCopyBytes(*rowValues) + (state.ExecRowCount == 0 ? ListCopySlack : 0));
+        state.ExecResults.appendRow(rowValues->texts, rowValues->lengths, rowValues->count);
+    } else {
+        if (state.ExecRowCount == ExecDisplayLimit)
+            state.ExecRowsOnDisk.begin(state.ExecResults);
+        state.ExecRowsOnDisk.appendRow(rowValues->texts, rowValues->lengths, rowValues->count);
+    }
     ++state.ExecRowCount;
 
-    if (*rowNumber % RowsPerProgressText == 0) {
-        run.rowsFoundToShow.store(*rowNumber, std::memory_order_relaxed);
+    // The library's row number stops growing past 32 bits; the count here does not.
+    if (state.ExecRowCount % RowsPerProgressText == 0) {
+        run.rowsFoundToShow.store(state.ExecRowCount, std::memory_order_relaxed);
         std::this_thread::sleep_for(ProgressPause);
     }
     return state.StopRequested.exchange(false);
@@ -108,7 +118,7 @@ int16_t KEST_CALL SQLCallbackMain(const int32_t *rowNumber, void * /*unused*/, c
     }
 }
 
-int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArray &sqlText,
+int64_t DBExec(const Engine &engine, const QString &databasePath, const QByteArray &sqlText,
                QString &statusMessage, int16_t &statusCode, float &elapsedSeconds)
 {
     KestruneBinding &library = engine.library;
@@ -126,7 +136,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
 
     int32_t handle = 0;
     int16_t status = 0;
-    int32_t rows = 0;
+    int64_t rows = 0;
     recordingFailure([&] {
         state.ExecRowCount = 0;
         state.StopRequested = false;
@@ -170,7 +180,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
                     }
                 });
                 checkpoint = ExecStep::Close;
-                recordingFailure([&] { rows = library.sqlite_exec_rowcount(); }); // the library counts per thread
+                recordingFailure([&] { rows = library.sqlite_exec_rowcount64(); }); // the library counts per thread
                 checkpoint = ExecStep::Run;
             };
             const auto tick = [&] { OnWindowTick(run); };
@@ -189,6 +199,12 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
             recordingFailure([&] { library.sqlite3_close(handle); });
             return 0;
         }
+        // The rows still gathered go to disk too; the rows a full disk refused are not counted
+        // (the rows the list shows stay in memory), nor is a row that could not be stored.
+        recordingFailure([&] { state.ExecRowsOnDisk.finish(); });
+        if (state.ExecRowCount > ExecDisplayLimit)
+            state.ExecRowCount = std::max<int64_t>(ExecDisplayLimit, state.ExecRowsOnDisk.rowCount());
+        rows = std::max<int64_t>(0, rows - (run.rowsReceived - state.ExecRowCount));
         recordingFailure([&] {
             QStringList names;
             for (const QStringList &columns : run.columnsToAdd)
@@ -203,7 +219,7 @@ int32_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
                 window.refresh();
             });
             listReservation.release(); // for the list to take now
-            const int32_t shown = std::min(state.ExecRowCount, ExecDisplayLimit);
+            const auto shown = static_cast<int32_t>(std::min<int64_t>(state.ExecRowCount, ExecDisplayLimit));
             const ExecStore &store = state.ExecResults;
             window.beginBulkUpdate();
             for (int32_t r = 0; r < shown; ++r) {

@@ -32,6 +32,7 @@ struct KestruneBinding::Functions {
     std::atomic<decltype(&kest_sqlite_exec)> exec{nullptr};
     std::atomic<decltype(&kest_sqlite_exec_unicode)> exec_unicode{nullptr};
     std::atomic<decltype(&kest_sqlite_exec_rowcount)> exec_rowcount{nullptr};
+    std::atomic<decltype(&kest_sqlite_exec_rowcount64)> exec_rowcount64{nullptr};
     std::atomic<decltype(&kest_SetUnicodeConversion)> set_unicode_conversion{nullptr};
     std::atomic<decltype(&kest_sqlite3_libversion)> libversion{nullptr};
     std::atomic<decltype(&kest_sqlite3_libversion_number)> libversion_number{nullptr};
@@ -214,6 +215,11 @@ int16_t KestruneBinding::sqlite_exec_unicode(int32_t handle, const char16_t *sql
 int32_t KestruneBinding::sqlite_exec_rowcount()
 {
     return resolve(fn_->exec_rowcount, "kest_sqlite_exec_rowcount")();
+}
+
+int64_t KestruneBinding::sqlite_exec_rowcount64()
+{
+    return resolve(fn_->exec_rowcount64, "kest_sqlite_exec_rowcount64")();
 }
 
 int32_t KestruneBinding::SetUnicodeConversion(int32_t on)

@@ -97,6 +97,7 @@ public:
     int16_t sqlite_exec_unicode(int32_t handle, const char16_t *sql, kest_row_callback callback,
                                 void *userArg, KestText &errmsg);
     int32_t sqlite_exec_rowcount();
+    int64_t sqlite_exec_rowcount64();
     int32_t SetUnicodeConversion(int32_t on);
     KestText sqlite3_libversion();
     int32_t sqlite3_libversion_number();

@@ -4,6 +4,7 @@
 // callbacks then read the two requests, which the window may set at any moment, and they alone
 // use the progress counts and the Exec rows until the library returns.
 
+#include "ExecSpill.h"
 #include "ExecStore.h"
 
 #include <atomic>
@@ -28,9 +29,11 @@ struct ProgramState {
     int16_t ProgressStars = 0;
 
     // The rows of the last Exec run, kept for the CSV export until the Exec command releases
-    // them; `ExecRowCount` rows are valid.
+    // them: those the list shows in memory, every row on disk once there are more (counted in
+    // 64 bits: a result is not limited to a 32-bit count). `ExecRowCount` rows are valid.
     ExecStore ExecResults;
-    int32_t ExecRowCount = 0;
+    ExecSpill ExecRowsOnDisk;
+    int64_t ExecRowCount = 0;
 };
 
 // The most rows that Exec shows in the results list; the rest go only to the CSV export.

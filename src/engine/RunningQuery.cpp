@@ -79,7 +79,7 @@ void OnWindowTick(RunningQuery &run)
         InterruptRun(run);
     }
     const int32_t stars = run.starsToShow.exchange(-1, std::memory_order_relaxed);
-    const int32_t rows = run.rowsFoundToShow.exchange(-1, std::memory_order_relaxed);
+    const int64_t rows = run.rowsFoundToShow.exchange(-1, std::memory_order_relaxed);
     if (rows >= 0)
         run.engine.window.setStatusText(QLatin1Char(' ') + QString::number(rows) + QStringLiteral(" rows found"));
     else if (stars >= 0)

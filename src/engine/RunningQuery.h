@@ -43,7 +43,9 @@ struct RunningQuery {
     // For the window's thread while the call lasts: the table path's stars and the row path's
     // rows found, each -1 once shown.
     std::atomic<int32_t> starsToShow{-1};
-    std::atomic<int32_t> rowsFoundToShow{-1};
+    std::atomic<int64_t> rowsFoundToShow{-1};
+    // Row path: rows handed to the callback, whether or not it could keep them.
+    int64_t rowsReceived = 0;
     // Row path: the columns the list gains, in the order the rows asked for them, for the
     // window's thread once the call has returned.
     std::vector<QStringList> columnsToAdd;

@@ -1,27 +1,17 @@
 #include "Csv.h"
 
-#include "SafeWrite.h"
-
-#include <QFileDevice>
-
-#ifdef __linux__
-#include <fcntl.h>
-#endif
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace kest {
 
-namespace {
-
-// Gathers output into large blocks: exports run to millions of cells, and a device write
-// per cell would cost more than the formatting. The first block is small, so that a small
-// export maps no fresh memory; the first flush brings the large one.
-class BlockWriter {
+// Gathers output into large blocks. The first block is small, so that a small export maps no
+// fresh memory; the first flush brings the large one.
+class CsvFormatter::Blocks {
 public:
-    explicit BlockWriter(QIODevice &out) : out_(out), block_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
+    explicit Blocks(Sink write) : write_(std::move(write)), block_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
 
     bool put(const char *data, size_t size)
     {
@@ -46,6 +36,7 @@ public:
 
     // Room left in the block, and direct writing into it for a caller that checked the room.
     size_t room() const { return capacity_ - used_; }
+    size_t used() const { return used_; }
     char *cursor() { return block_.get() + used_; }
     void advanceTo(const char *end) { used_ = size_t(end - block_.get()); }
 
@@ -70,21 +61,20 @@ private:
 
     static constexpr size_t LargeCapacity = size_t(1) << 20;
 
-    bool writeAll(const char *data, size_t size)
-    {
-        return size == 0 || out_.write(data, qint64(size)) == qint64(size);
-    }
+    bool writeAll(const char *data, size_t size) { return size == 0 || write_(data, size); }
 
-    QIODevice &out_;
+    Sink write_;
     size_t capacity_ = size_t(1) << 16;
     std::unique_ptr<char[]> block_;
     size_t used_ = 0;
 };
 
+namespace {
+
 // Cells up to this length are copied byte by byte; a search for quotes costs more than that.
 constexpr size_t ShortCell = 32;
 
-bool putQuotedCell(BlockWriter &writer, std::string_view cell)
+bool putQuotedCell(CsvFormatter::Blocks &writer, std::string_view cell)
 {
     // Most cells are short: written straight into the block when even a cell of nothing but
     // quotes would fit.
@@ -117,48 +107,62 @@ bool putQuotedCell(BlockWriter &writer, std::string_view cell)
 
 } // namespace
 
+CsvFormatter::CsvFormatter(Sink write) : blocks_(std::make_unique<Blocks>(std::move(write))) {}
+
+CsvFormatter::~CsvFormatter() = default;
+
+bool CsvFormatter::cell(std::string_view text)
+{
+    if (rowBegun_ && !blocks_->put(','))
+        return false;
+    rowBegun_ = true;
+    return putQuotedCell(*blocks_, text);
+}
+
+bool CsvFormatter::endRow()
+{
+    rowBegun_ = false;
+    return blocks_->put("\r\n", 2);
+}
+
+bool CsvFormatter::row(const char *const *texts, const int32_t *lengths, int count)
+{
+    for (int c = 0; c < count; ++c)
+        if (!cell({texts[c], size_t(lengths[c])}))
+            return false;
+    return endRow();
+}
+
+bool CsvFormatter::flush()
+{
+    return blocks_->flush();
+}
+
+std::size_t CsvFormatter::gathered() const
+{
+    return blocks_->used();
+}
+
 bool WriteCsv(QIODevice &out, const CsvRows &rows, const std::function<void()> &letMessagesRun,
               int64_t rowsBetweenMessages)
 {
-    BlockWriter writer(out);
+    CsvFormatter csv([&out](const char *data, size_t size) { return out.write(data, qint64(size)) == qint64(size); });
     const int64_t rowCount = rows.rowCount();
     const int64_t messageInterval = std::max<int64_t>(rowsBetweenMessages, 1);
     int64_t rowsSinceMessages = 0;
     for (int64_t row = 0; row < rowCount; ++row) {
         const int columns = rows.columnCount(row);
-        for (int column = 0; column < columns; ++column) {
-            if (column > 0 && !writer.put(','))
+        for (int column = 0; column < columns; ++column)
+            if (!csv.cell(rows.cell(row, column)))
                 return false;
-            if (!putQuotedCell(writer, rows.cell(row, column)))
-                return false;
-        }
-        if (!writer.put("\r\n", 2))
+        if (!csv.endRow())
             return false;
         if (letMessagesRun && ++rowsSinceMessages == messageInterval) {
             rowsSinceMessages = 0;
             letMessagesRun();
         }
     }
-    return writer.flush();
-}
-
-bool SaveCSV(const QString &fileName, const CsvRows &rows, const std::function<void()> &letMessagesRun,
-             int64_t rowsBetweenMessages)
-{
-    return WriteFileSafely(fileName, [&](QIODevice &out) {
-        // The file goes to disk before it replaces the old one. Its writing back starts while
-        // rows are still being written, so that little is left to wait for at the end.
-        const auto *file = qobject_cast<QFileDevice *>(&out);
-        const auto betweenRows = [&] {
-#ifdef __linux__
-            if (file != nullptr)
-                sync_file_range(file->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
-            if (letMessagesRun)
-                letMessagesRun();
-        };
-        return WriteCsv(out, rows, betweenRows, rowsBetweenMessages);
-    });
+    return csv.flush();
 }
 
 } // namespace kest

@@ -4,13 +4,43 @@
 // Any CSV reader gets the cells back exactly.
 
 #include <QIODevice>
-#include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 namespace kest {
+
+// Formats rows as CSV, gathering the text in large blocks (an export runs to millions of cells,
+// and a write per cell would cost more than the formatting) that it hands to `write`, which
+// returns false when it could not take a block whole. Each call returns false once a write failed.
+class CsvFormatter {
+public:
+    using Sink = std::function<bool(const char *data, std::size_t size)>;
+    explicit CsvFormatter(Sink write);
+    ~CsvFormatter();
+    CsvFormatter(const CsvFormatter &) = delete;
+    CsvFormatter &operator=(const CsvFormatter &) = delete;
+
+    // The next cell of the row.
+    bool cell(std::string_view text);
+    // Ends the row: a row without cells gives an empty line.
+    bool endRow();
+    // A whole row of `count` texts of the given lengths in bytes.
+    bool row(const char *const *texts, const int32_t *lengths, int count);
+    // Hands the gathered text to `write`.
+    bool flush();
+    // Bytes gathered and not yet handed on.
+    std::size_t gathered() const;
+
+    class Blocks; // where the text gathers
+
+private:
+    std::unique_ptr<Blocks> blocks_;
+    bool rowBegun_ = false;
+};
 
 // Rows to export, as the row store holds them. Rows may differ in width.
 class CsvRows {
@@ -31,10 +61,5 @@ inline constexpr int64_t DefaultRowsBetweenMessages = 4096;
 // gives an empty line. Returns false as soon as a write fails.
 bool WriteCsv(QIODevice &out, const CsvRows &rows, const std::function<void()> &letMessagesRun = {},
               int64_t rowsBetweenMessages = DefaultRowsBetweenMessages);
-
-// WriteCsv to the file `fileName`, replacing it only when every row was written: a failed
-// export leaves any earlier file byte for byte as it was, and the result is false.
-bool SaveCSV(const QString &fileName, const CsvRows &rows, const std::function<void()> &letMessagesRun = {},
-             int64_t rowsBetweenMessages = DefaultRowsBetweenMessages);
 
 } // namespace kest

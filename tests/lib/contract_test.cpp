@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <optional>
 #include <random>
@@ -145,6 +146,7 @@ protected:
             r.code = u16 ? kest_sqlite_exec_unicode(handle, wide.c_str(), callback, &r, errmsg)
                          : kest_sqlite_exec(handle, sql.c_str(), callback, &r, errmsg);
             r.count = kest_sqlite_exec_rowcount();
+            EXPECT_EQ(kest_sqlite_exec_rowcount64(), r.count);
             if (bare)
                 r.data_rows = r.count;
         }
@@ -364,6 +366,28 @@ TEST_F(Contract, VersionsUnicodeSettingAndRowCountsPerThread)
     run("SELECT 1 UNION ALL SELECT 2", db);
     std::thread([] { EXPECT_EQ(kest_sqlite_query_rowcount(), 0); }).join();
     EXPECT_EQ(kest_sqlite_query_rowcount(), 2);
+}
+
+int16_t KEST_CALL note_number(const int32_t *number, void *numbers, const kest_texts *, const kest_texts *)
+{
+    static_cast<std::vector<int32_t> *>(numbers)->push_back(*number);
+    return 0;
+}
+
+// An exec call goes on past the rows a 32-bit count holds (the run starts its count near there):
+// the row numbers and the 32-bit count stay at the largest 32-bit number, the 64-bit count goes on.
+TEST_F(Contract, ExecCountsRowsPastA32BitCount)
+{
+    const int64_t most = std::numeric_limits<int32_t>::max();
+    ASSERT_EQ(setenv("KESTRUNE_TEST_EXEC_ROWS", std::to_string(most - 2).c_str(), 1), 0);
+    std::vector<int32_t> numbers;
+    const int16_t code = kest_sqlite_exec(db, "SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3 UNION ALL SELECT 4",
+                                          note_number, &numbers, nullptr);
+    unsetenv("KESTRUNE_TEST_EXEC_ROWS");
+    EXPECT_EQ(code, KEST_OK);
+    EXPECT_EQ(numbers, (std::vector<int32_t>{most - 1, most, most, most}));
+    EXPECT_EQ(kest_sqlite_exec_rowcount(), most);
+    EXPECT_EQ(kest_sqlite_exec_rowcount64(), most + 2);
 }
 
 TEST_F(Contract, MemoryBudgetCountsWhatCallersAndTablesHold)

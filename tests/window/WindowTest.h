@@ -18,11 +18,31 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
 #include <functional>
 #include <map>
 #include <memory>
 
 namespace kest::test {
+
+// While alive, no file of this process may grow beyond `bytes`: a write past it fails as on a
+// full disk, even for root. SIGXFSZ is left as the program set it at start-up.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        active = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous_); }
+    bool active = false;
+
+private:
+    rlimit previous_{};
+};
 
 std::map<std::string, std::function<std::unique_ptr<QObject>()>> &testClasses();
 

@@ -1,7 +1,8 @@
 // A result bigger than the memory budget, through the real window over the real library: both
-// paths end with their out-of-memory texts, the window lives on, Exec's rows so far are shown
-// and exported (count, list and CSV agree), a copy of more rows than fit says so, and the next
-// query works. The budget is set for this process only, before the library is loaded.
+// paths end with their out-of-memory texts (Exec when the rows the list shows do not fit), the
+// window lives on, Exec's rows so far are shown (count and list agree), a copy of more rows
+// than fit says so, and the next query works. The budget is set for this process only, before
+// the library is loaded.
 
 #include "WindowTest.h"
 
@@ -24,24 +25,18 @@ private slots:
     {
         Window f;
         QVERIFY(f.start());
-        f.w->queryEdit->setPlainText(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000) "
-                              "SELECT i, printf('%.1000c', 'y') FROM n"));
-        f.desktop.queueAnswer(MessageAnswer::Yes);
+        f.w->queryEdit->setPlainText(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 25000) "
+                              "SELECT i, printf('%.20000c', 'y') FROM n"));
         f.click(f.w->button(Button::Exec));
         static const QRegularExpression ended(
             QStringLiteral("^ ([\\d,]+) rows - Status code: 4 \\(\\[Out of memory after line: 50\\]\\) - "));
         const QRegularExpressionMatch m = ended.match(f.status());
         QVERIFY2(m.hasMatch(), qPrintable(f.status()));
-        const qint64 stored = QLocale().toLongLong(m.captured(1));
-        QVERIFY2(stored > 25000, qPrintable(f.status()));
-        QCOMPARE(f.w->results().rowCount(), 25000);
-        QCOMPARE(f.w->results().cellText(24999, 0), QStringLiteral("25000"));
-        QFile csv(f.path(QStringLiteral("Kestrune-output.csv")));
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        qint64 lines = 0;
-        for (QByteArray chunk; !(chunk = csv.read(1 << 20)).isEmpty();)
-            lines += chunk.count('\n');
-        QCOMPARE(lines, stored);
+        const int stored = QLocale().toInt(m.captured(1));
+        QVERIFY2(stored > 0, qPrintable(f.status()));
+        QCOMPARE(f.w->results().rowCount(), stored);
+        QCOMPARE(f.w->results().cellText(stored - 1, 0), QString::number(stored));
+        QVERIFY(f.desktop.messages().isEmpty());
 
         f.click(f.w->button(Button::RunQuery));
         QCOMPARE(f.untimedStatus(), QStringLiteral("0 rows - Status code: 7 (out of memory)"));

@@ -1,0 +1,129 @@
+// Exec's rows past those the list shows go to disk as they arrive: a result many times the
+// memory budget is counted whole and saved byte for byte; a disk that fills, or a folder that
+// cannot be written, ends the run with the rows so far counted, shown and saved; the file that
+// held them goes with the click; counts go past what 32 bits hold.
+
+#include "WindowTest.h"
+
+#include <QScopeGuard>
+
+#include <filesystem>
+#include <optional>
+
+using namespace kest;
+using namespace kest::test;
+
+namespace {
+
+// Rows i = 1, 2, …: a number, a text with quotes and a comma, and 60 letters.
+const QString Rows = QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                    "SELECT i, 'say \"' || i || '\", then', printf('%.60c', char(65 + i % 26)) FROM n");
+
+// The file holds exactly rows 1 to `rows` of Rows as CSV, written here apart from the program's writer.
+bool holdsRows(const QString &path, int64_t rows)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray expected;
+    for (int64_t i = 1; i <= rows; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        expected += '"' + n + "\",\"say \"\"" + n + "\"\", then\",\"" + QByteArray(60, char('A' + i % 26)) + "\"\r\n";
+        if (expected.size() >= (1 << 20) || i == rows) {
+            if (file.read(expected.size()) != expected)
+                return false;
+            expected.clear();
+        }
+    }
+    return file.atEnd();
+}
+
+// Files this process holds open in `folder`, files without a name there included.
+int openFilesIn(const QString &folder)
+{
+    int open = 0;
+    std::error_code ignored;
+    for (const auto &fd : std::filesystem::directory_iterator("/proc/self/fd", ignored))
+        open += QFile::decodeName(std::filesystem::read_symlink(fd, ignored).c_str()).startsWith(folder + '/');
+    return open;
+}
+
+} // namespace
+
+class ExecSpillTests : public QObject {
+    Q_OBJECT
+private slots:
+    // 25,000 rows of Rows and the engine fit; two million (200 MB) are eight times as much.
+    void initTestCase() { qputenv("KESTRUNE_MEMORY_LIMIT", "24M"); }
+
+    void aResultManyTimesTheBudgetIsCountedAndSavedWhole()
+    {
+        Window f;
+        QVERIFY(f.start());
+        f.desktop.queueAnswer(MessageAnswer::Yes);
+        f.run(f.w->button(Button::Exec), Rows.arg(2000000));
+        QCOMPARE(f.untimedStatus(), QStringLiteral(" 2,000,000 rows - Status code: 0 (Success)"));
+        QCOMPARE(f.w->results().rowCount(), 25000);
+        QCOMPARE(f.w->results().cellText(24999, 0), QStringLiteral("25000"));
+        QCOMPARE(f.desktop.messages().size(), 2);
+        QVERIFY(holdsRows(f.path(QStringLiteral("Kestrune-output.csv")), 2000000));
+        QCOMPARE(openFilesIn(f.folder.path()), 0);
+    }
+
+    // A disk that fills while the rows go to it (the file-size limit), and a data folder whose
+    // path runs through a file: the run ends, the rows whole on disk are counted, shown and
+    // saved, and nothing is left behind.
+    void aFullDiskOrAFolderThatCannotBeWrittenEndsTheRun_data()
+    {
+        QTest::addColumn<bool>("full");
+        QTest::newRow("full disk") << true;
+        QTest::newRow("folder through a file") << false;
+    }
+    void aFullDiskOrAFolderThatCannotBeWrittenEndsTheRun()
+    {
+        QFETCH(bool, full);
+        Window f;
+        QVERIFY(f.start());
+        f.w->databaseEdit->setText(f.path(QStringLiteral("test.db")));
+        const QString file = f.path(QStringLiteral("file"));
+        const auto unsetDataHome = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+        if (!full) {
+            QFile(file).open(QIODevice::WriteOnly);
+            f.w->setProgramFolder(file + QStringLiteral("/program"));
+            qputenv("XDG_DATA_HOME", file.toUtf8());
+        }
+        f.desktop.queueAnswer(MessageAnswer::Yes);
+        {
+            std::optional<FileSizeLimit> limit;
+            QVERIFY(!full || limit.emplace(4 << 20).active);
+            f.run(f.w->button(Button::Exec), Rows.arg(200000));
+        }
+        static const QRegularExpression ended(QStringLiteral("^ ([\\d,]+) rows - Status code: 4 \\(\\[(.*) after line: 50\\]\\)$"));
+        const QRegularExpressionMatch m = ended.match(f.untimedStatus());
+        QVERIFY2(m.hasMatch(), qPrintable(f.status()));
+        const int rows = QLocale().toInt(m.captured(1));
+        QCOMPARE(m.captured(2), full ? QStringLiteral("Disk full") : "Cannot write to " + file + "/kestrune-demo: Not a directory");
+        QVERIFY2(full ? rows > 25000 && rows < 200000 : rows == 25000, qPrintable(f.status()));
+        QCOMPARE(f.w->results().rowCount(), 25000);
+        QCOMPARE(f.desktop.messages().size(), full ? 2 : 0);
+        QVERIFY(!full || holdsRows(f.path(QStringLiteral("Kestrune-output.csv")), rows));
+        QCOMPARE(openFilesIn(f.folder.path()), 0);
+        QCOMPARE(QDir(f.folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 (QStringList{full ? "Kestrune-output.csv" : "file", "test.db"}));
+    }
+
+    // The library counts this run on from near the largest 32-bit number: the count goes past it.
+    void countsGoPastWhat32BitsHold()
+    {
+        Window f;
+        QVERIFY(f.start());
+        qputenv("KESTRUNE_TEST_EXEC_ROWS", "2147483640");
+        f.run(f.w->button(Button::Exec), Rows.arg(30));
+        qunsetenv("KESTRUNE_TEST_EXEC_ROWS");
+        QCOMPARE(f.untimedStatus(), QStringLiteral(" 2,147,483,670 rows - Status code: 0 (Success)"));
+        QCOMPARE(f.w->results().rowCount(), 30);
+    }
+};
+
+KEST_TEST_CLASS(ExecSpillTests);
+#include "tst_ExecSpill.moc"
