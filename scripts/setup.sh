@@ -12,6 +12,7 @@ fi
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils openbox desktop-file-utils)
   packages+=(python3 imagemagick)  # end-to-end test: driver, screenshots of a failing step
+  packages+=(cmark-gfm)  # window test: GitHub's Markdown reads the copied table back
   packages+=(tesseract-ocr xclip)  # bench/window_bench.py: OCR of the status line, clipboard owner for Paste
   # The end-to-end test reads and drives the window through AT-SPI: a D-Bus session, the
   # accessibility bus and its registry, the Python client; python3-xlib asks the window manager

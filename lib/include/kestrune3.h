@@ -279,6 +279,14 @@ KEST_API char *KEST_CALL kest_sqlite3_libversion(void);
 /* The engine's version number, such as 3040001. */
 KEST_API int32_t KEST_CALL kest_sqlite3_libversion_number(void);
 
+/* How many keywords the engine knows (its sqlite3_keyword_count()). */
+KEST_API int32_t KEST_CALL kest_sqlite3_keyword_count(void);
+
+/* The engine's keyword number `index`, from 0 to kest_sqlite3_keyword_count() - 1,
+** in upper case, such as "SELECT"; NULL for any other index or when out of memory.
+** Free it with kest_free_text(). */
+KEST_API char *KEST_CALL kest_sqlite3_keyword_name(int32_t index);
+
 /* The library's own version times 100 (KESTRUNE3_VERSION of its build). */
 KEST_API int16_t KEST_CALL kest_KestLibVersion(void);
 

@@ -503,6 +503,20 @@ KEST_API int32_t KEST_CALL kest_sqlite3_libversion_number(void)
     return sqlite3_libversion_number();
 }
 
+KEST_API int32_t KEST_CALL kest_sqlite3_keyword_count(void)
+{
+    return sqlite3_keyword_count();
+}
+
+KEST_API char *KEST_CALL kest_sqlite3_keyword_name(int32_t index)
+{
+    const char *name = nullptr;
+    int length = 0;
+    if (sqlite3_keyword_name(index, &name, &length) != SQLITE_OK)
+        return nullptr;
+    return text::dup_for_caller(std::string_view(name, static_cast<std::size_t>(length)));
+}
+
 KEST_API int16_t KEST_CALL kest_KestLibVersion(void)
 {
     return KESTRUNE3_VERSION;

@@ -50,7 +50,13 @@ void onLoadScriptClicked(CommandHost &host)
     if (scriptBeingRead)
         return;
     const QString path = GetFileOpen(host.desktop(), BrowseStartFolder, ScriptFilter);
-    if (path.isEmpty())
+    if (!path.isEmpty())
+        LoadScript(host, path);
+}
+
+void LoadScript(CommandHost &host, const QString &path)
+{
+    if (scriptBeingRead)
         return;
     ScriptText script;
     try {

@@ -2,6 +2,7 @@
 // Load Script and Save Script.
 
 #include <QLatin1StringView>
+#include <QString>
 
 namespace kest {
 
@@ -29,6 +30,9 @@ inline constexpr QLatin1StringView CannotOpenReason{"It cannot be opened: %1."};
 // A file that cannot be read to its end, or is not a script at all, says so and leaves the
 // window as it was too. The file is read on a thread of its own while the window answers.
 void onLoadScriptClicked(CommandHost &host);
+// Load Script's work once the file is chosen, for a script chosen another way (dropped on the
+// window).
+void LoadScript(CommandHost &host, const QString &path);
 
 // Writes the query window to the saved-script file in the program's folder and says where it
 // went, or that it failed. An empty query window writes nothing and says nothing.

@@ -36,6 +36,8 @@ struct KestruneBinding::Functions {
     std::atomic<decltype(&kest_SetUnicodeConversion)> set_unicode_conversion{nullptr};
     std::atomic<decltype(&kest_sqlite3_libversion)> libversion{nullptr};
     std::atomic<decltype(&kest_sqlite3_libversion_number)> libversion_number{nullptr};
+    std::atomic<decltype(&kest_sqlite3_keyword_count)> keyword_count{nullptr};
+    std::atomic<decltype(&kest_sqlite3_keyword_name)> keyword_name{nullptr};
     std::atomic<decltype(&kest_KestLibVersion)> lib_version{nullptr};
     std::atomic<decltype(&kest_KestLibTimeStamp)> lib_time_stamp{nullptr};
     std::atomic<decltype(&kest_MSVCVersion)> compiler_version{nullptr};
@@ -236,6 +238,17 @@ KestText KestruneBinding::sqlite3_libversion()
 int32_t KestruneBinding::sqlite3_libversion_number()
 {
     return resolve(fn_->libversion_number, "kest_sqlite3_libversion_number")();
+}
+
+int32_t KestruneBinding::sqlite3_keyword_count()
+{
+    return resolve(fn_->keyword_count, "kest_sqlite3_keyword_count")();
+}
+
+KestText KestruneBinding::sqlite3_keyword_name(int32_t index)
+{
+    KestTextFree textFree = textDeleter();
+    return KestText(resolve(fn_->keyword_name, "kest_sqlite3_keyword_name")(index), textFree);
 }
 
 int16_t KestruneBinding::KestLibVersion()

@@ -101,6 +101,9 @@ public:
     int32_t SetUnicodeConversion(int32_t on);
     KestText sqlite3_libversion();
     int32_t sqlite3_libversion_number();
+    int32_t sqlite3_keyword_count();
+    // Null for an index outside 0 .. sqlite3_keyword_count() - 1.
+    KestText sqlite3_keyword_name(int32_t index);
     int16_t KestLibVersion();
     KestText KestLibTimeStamp();
     // kest_MSVCVersion: the version of whichever compiler built the library.

@@ -60,9 +60,10 @@ public:
     QString cellText(int row, int column) const;
     // The column's name, whole (the header shows only the start of a long one); empty outside.
     QString columnName(int column) const;
+    // The cell's text as the UTF-8 the library gave, whole; valid until rows are removed.
+    std::string_view cellUtf8(int row, int column) const;
 
 private:
-    std::string_view cellUtf8(int row, int column) const;
     void ensureStride(int columns);
     void ensureColumns(int columns);
     std::string_view store(std::string_view text);

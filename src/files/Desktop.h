@@ -41,6 +41,13 @@ public:
     // Empty text when the clipboard holds no text.
     virtual QString clipboardText() = 0;
 
+    // Asks for one line of text, `initial` filled in; null text when the user cancels. A desktop
+    // that cannot ask answers as a cancel.
+    virtual QString askText(const QString & /*prompt*/, const QString & /*title*/, const QString & /*initial*/)
+    {
+        return {};
+    }
+
     // Hands a document or address to the shell; returns whether the shell accepted it.
     virtual bool openUrl(const QString &target, int showCode) = 0;
 };

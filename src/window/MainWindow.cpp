@@ -2,6 +2,7 @@
 
 #include "Commands.h"
 #include "Exit.h"
+#include "FileDrop.h"
 #include "FormDesign.h"
 #include "KestruneBinding.h"
 #include "MainWindowPort.h"
@@ -10,8 +11,11 @@
 #include "QueryWindowKeys.h"
 #include "ResizeRule.h"
 #include "ResultsCopy.h"
+#include "ResultsMenu.h"
 #include "ResultsModel.h"
 #include "UnicodeSwitch.h"
+#include "RunKeys.h"
+#include "SqlHighlighter.h"
 #include "VersionBanner.h"
 
 #include <QCheckBox>
@@ -59,7 +63,10 @@ MainWindow::MainWindow(KestruneBinding &library, Desktop &desktop, ProgramState 
     results_->chargeTo(&library_); // rows that Exec adds count against the memory budget
     port_ = std::make_unique<MainWindowPort>(*this, *statusBar, *resultsView, *results_);
     new QueryWindowKeys(queryEdit, desktop_); // owned by queryEdit, whose key presses it watches
-    new ResultsCopy(resultsView, *results_, desktop_, &library_); // owned by the list
+    auto *copy = new ResultsCopy(resultsView, *results_, desktop_, &library_); // owned by the list
+    new ResultsMenu(resultsView, *results_, *copy, desktop_);                // owned by the list
+    new FileDrop(this, {databaseEdit, queryEdit->viewport()}, *button(Button::LoadScript), *this); // owned by the window
+    AddRunKeys(this, button(Button::RunQuery), button(Button::Exec), button(Button::Stop));
     frameCheck_ = new QTimer(this);
     frameCheck_->setSingleShot(true);
     frameCheck_->setInterval(100);
@@ -186,6 +193,7 @@ void MainWindow::onLoad()
                                            "-- How to use it: the Website button opens the README\r\n"
                                            "Select * from <insert-table-name-here>"));
     ShowVersionInfo(library_, *this, *port_, locale_);
+    new SqlHighlighter(queryEdit, EngineKeywords(library_)); // owned by queryEdit
     button(Button::Stop)->setEnabled(false);
     resultsView->setShowGrid(true);
     state_.UseUnicode = false;

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -113,6 +114,13 @@ void QtDesktop::setClipboardText(const QString &text, std::function<void()> when
 QString QtDesktop::clipboardText()
 {
     return QGuiApplication::clipboard()->text();
+}
+
+QString QtDesktop::askText(const QString &prompt, const QString &title, const QString &initial)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent_, title, prompt, QLineEdit::Normal, initial, &ok);
+    return ok ? text : QString();
 }
 
 bool QtDesktop::openUrl(const QString &target, int /*showCode*/)

@@ -37,6 +37,7 @@ public:
     using Desktop::setClipboardText;
     void setClipboardText(const QString &text, std::function<void()> whenReplaced) override;
     QString clipboardText() override;
+    QString askText(const QString &prompt, const QString &title, const QString &initial) override;
     // The show code of the platform's shell has no counterpart: the desktop decides.
     bool openUrl(const QString &target, int showCode) override;
 

@@ -105,6 +105,14 @@ ResultsCopy::ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &d
 
 void ResultsCopy::copySelectedRows()
 {
+    const std::vector<int> rows = selectedRows();
+    if (!rows.empty())
+        copyText([&](BudgetReservation &reservation) { return RowsAsText(model_, rows, &reservation); },
+                 CopyTooLargeMessage);
+}
+
+std::vector<int> ResultsCopy::selectedRows() const
+{
     // Whole rows in the list's order, each once, however the selection was gathered; marking
     // costs one pass over the rows instead of one index per selected cell.
     std::vector<char> selected(static_cast<std::size_t>(model_.rowCount()), 0);
@@ -115,11 +123,14 @@ void ResultsCopy::copySelectedRows()
     for (std::size_t row = 0; row < selected.size(); ++row)
         if (selected[row])
             rows.push_back(static_cast<int>(row));
-    if (rows.empty())
-        return;
+    return rows;
+}
+
+void ResultsCopy::copyText(const std::function<std::optional<QString>(BudgetReservation &)> &make, const QString &tooLarge)
+{
     try {
         auto reservation = std::make_unique<BudgetReservation>(budget_);
-        const std::optional<QString> text = RowsAsText(model_, rows, reservation.get());
+        const std::optional<QString> text = make(*reservation);
         if (text) {
             // The clipboard shares the text's memory, which stays counted until the clipboard
             // lets the text go; the window may be gone by then.
@@ -133,7 +144,7 @@ void ResultsCopy::copySelectedRows()
     } catch (const std::bad_alloc &) {
         // The system refused what the budget allowed: the same answer.
     }
-    desktop_.message(CopyTooLargeMessage, CopyTooLargeTitle, MessageButtons::Ok, MessageIcon::Critical);
+    desktop_.message(tooLarge, CopyTooLargeTitle, MessageButtons::Ok, MessageIcon::Critical);
 }
 
 } // namespace kest

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -41,6 +42,13 @@ public:
     ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &desktop, MemoryBudget *budget = nullptr);
 
     void copySelectedRows();
+    // The selected rows, each once, in the list's order.
+    std::vector<int> selectedRows() const;
+    // Puts the text that `make` builds on the clipboard. `make` counts the text's memory in the
+    // reservation it is given as the text grows, and gives nothing (or throws std::bad_alloc)
+    // when the budget refuses it: then the message `tooLarge` is shown instead. The text stays
+    // counted until something replaces it on the clipboard.
+    void copyText(const std::function<std::optional<QString>(BudgetReservation &)> &make, const QString &tooLarge);
 
 private:
     QTableView *list_;

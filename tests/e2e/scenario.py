@@ -10,7 +10,7 @@ Usage: scenario.py --build <build folder> --artifacts <dir>; a failing step leav
 <dir>/e2e-<step>.png beside <dir>/e2e-scenario.log, the program's output is <dir>/e2e-program.log.
 """
 
-import argparse, contextlib, csv, glob, io, os, pwd, re, shutil, signal, subprocess, sys, tempfile, time
+import argparse, contextlib, csv, glob, io, json, os, pwd, re, shutil, signal, subprocess, sys, tempfile, time
 import Xlib.display, Xlib.protocol, Xlib.X
 
 # More than 25000 rows, so that Exec offers the CSV export; the last cell needs quoting.
@@ -19,7 +19,7 @@ CROSS_JOIN_ROWS = 26 * 204 * 26
 START_TIMEOUT, STEP_TIMEOUT, EXEC_TIMEOUT = 90, 120, 240  # for ASan on a loaded 2-core machine
 TIME = r" - The query took: \d+\.\d{3} second\(s\)"
 LOG = None
-atspi = None  # pyatspi, imported once the accessibility bus is known
+atspi = GLib = None  # pyatspi and its main loop, imported once the accessibility bus is known
 
 
 def log(message):
@@ -345,6 +345,34 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         press(program.button("Stop"))
         program.wait_status("status code 9 after Stop", r" 0 rows - Status code: 9 \(User cancelled\)" + TIME)
 
+    with step("keys_viewer_menu"):
+        # At the keyboard: F5 runs, Enter on a cell shows its whole value in a dialog, Esc closes it,
+        # the menu key opens the list's menu. A menu is no child of the application on the bus: it
+        # is found through its item that takes the focus, as a screen reader follows it. After the
+        # resize step: run before it, the maximised list was measured from the old frame every time.
+        program.set_query(["SELECT 1 AS n, '{\"k\": [1, 2.50]}' AS j"])
+        session.run("xdotool", "windowactivate", "--sync", xid, "key", "F5")
+        program.wait_status("the rows of F5", r"1 rows - Status code: 0 \(OK\)" + TIME)
+        left, top, *_ = extents(program.list)
+        session.run("xdotool", "mousemove", str(left + 20), str(top + 30), "click", "1", "key", "Right", "Return")
+        viewer = wait_for("the cell viewer", lambda: program.top("dialog", "View Cell: j, row 1"), STEP_TIMEOUT)
+        shown = named(viewer, "text", "Cell value").queryText().getText(0, -1)
+        check(shown == '{\n    "k": [\n        1,\n        2.50\n    ]\n}', f"the viewer shows {shown!r}")
+        session.run("xdotool", "key", "Escape")
+        wait_for("Esc to close the viewer", lambda: not program.top("dialog", "View Cell"), STEP_TIMEOUT)
+        focused, listener = [], lambda e: e.detail1 and focused.append(e.source)
+        atspi.Registry.registerEventListener(listener, "object:state-changed:focused")
+        session.run("xdotool", "key", "Menu", "Down")
+        def menu_item():
+            while GLib.MainContext.default().iteration(False):  # the events come through GLib's loop
+                pass
+            return next((a for a in focused if a.getRoleName() == "menu item"), None)
+        item = wait_for("a menu item to take the focus", menu_item, STEP_TIMEOUT)
+        atspi.Registry.deregisterEventListener(listener, "object:state-changed:focused")
+        press(named(item.parent, "menu item", "Copy as JSON", 5))
+        copied = wait_for("the JSON on the clipboard", lambda: session.run("xclip", "-o", "-selection", "clipboard"), STEP_TIMEOUT)
+        check(json.loads(copied) == [{"n": 1, "j": '{"k": [1, 2.50]}'}], f"copied {copied!r}")
+
     with step("exit"):
         # Exit while Exec stores rows of a statement that never ends by itself: the program ends
         # at once, its rows released after the window has gone.
@@ -382,12 +410,12 @@ def main():
     parser.add_argument("--build", required=True, help="the build folder, installed into a fresh prefix")
     parser.add_argument("--artifacts", required=True, help="where the log and failure screenshots go")
     args = parser.parse_args()
-    global LOG, atspi
+    global LOG, atspi, GLib
     os.makedirs(args.artifacts, exist_ok=True)
     for name in glob.glob(os.path.join(args.artifacts, "e2e-*")):
         os.remove(name)
     LOG = open(os.path.join(args.artifacts, "e2e-scenario.log"), "w")
-    missing = [t for t in ("Xvfb", "openbox", "xprop", "xdotool", "import", "sqlite3", "desktop-file-validate",
+    missing = [t for t in ("Xvfb", "openbox", "xprop", "xdotool", "xclip", "import", "sqlite3", "desktop-file-validate",
                            "dbus-daemon", "setpriv", "/usr/libexec/at-spi-bus-launcher") if not shutil.which(t)]
     check(not missing, f"missing tools: {missing} (scripts/setup.sh test installs them)")
     scratch = os.path.join(tempfile.gettempdir(), f"kestrune-e2e-{os.getpid()}")
@@ -413,7 +441,8 @@ def main():
         os.chmod(os.path.join(shell, "xdg-open"), 0o755)
         session = Session(scratch, user, home)
         import pyatspi
-        atspi = pyatspi
+        from gi.repository import GLib as glib
+        atspi, GLib = pyatspi, glib
         run_scenario(session, user, prefix, workdir, shell, os.path.join(home, ".local/share/kestrune-demo"),
                      args.artifacts, programs)
         log(f"passed in {time.monotonic() - started:.1f}s")

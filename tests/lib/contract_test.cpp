@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -362,6 +363,21 @@ TEST_F(Contract, VersionsUnicodeSettingAndRowCountsPerThread)
     ASSERT_EQ(kest_sqlite_get_table_unicode(&table, db, u"SELECT '\xD800x'", nullptr, nullptr), KEST_OK);
     EXPECT_STREQ(KEST_CELL(table, 0, 1), "\xEF\xBF\xBDx");
     kest_free_table(table);
+
+    // The engine's keywords: each once, in upper case, the statements' first words among them.
+    std::set<std::string> keywords;
+    const int32_t count = kest_sqlite3_keyword_count();
+    for (int32_t i = 0; i < count; ++i) {
+        char *name = kest_sqlite3_keyword_name(i);
+        ASSERT_NE(name, nullptr);
+        keywords.insert(name);
+        EXPECT_EQ(std::strspn(name, "ABCDEFGHIJKLMNOPQRSTUVWXYZ_"), std::strlen(name)) << name;
+        kest_free_text(name);
+    }
+    EXPECT_EQ(keywords.size(), std::size_t(count));
+    EXPECT_TRUE(keywords.count("SELECT") && keywords.count("WITHOUT") && keywords.count("EXPLAIN"));
+    EXPECT_EQ(kest_sqlite3_keyword_name(-1), nullptr);
+    EXPECT_EQ(kest_sqlite3_keyword_name(count), nullptr);
 
     run("SELECT 1 UNION ALL SELECT 2", db);
     std::thread([] { EXPECT_EQ(kest_sqlite_query_rowcount(), 0); }).join();

@@ -33,6 +33,8 @@ public:
     void queueFileName(const QString &fileName) { fileNames_.enqueue(fileName); }
     // The next open-file dialog throws instead of answering, as a broken dialog would.
     void queueFileDialogFailure() { fileNames_.enqueue(std::nullopt); }
+    // What the next question for a line of text is answered with; unqueued, it is cancelled.
+    void queueText(const QString &text) { texts_.enqueue(text); }
     // What the clipboard holds before the program writes to it, or after another program did.
     void setClipboardContents(const QString &text);
     void setShellAccepts(bool accepts) { shellAccepts_ = accepts; }
@@ -53,11 +55,16 @@ public:
     using Desktop::setClipboardText;
     void setClipboardText(const QString &text, std::function<void()> whenReplaced) override;
     QString clipboardText() override { return clipboard_; }
+    QString askText(const QString &, const QString &, const QString &) override
+    {
+        return texts_.isEmpty() ? QString() : texts_.dequeue();
+    }
     bool openUrl(const QString &target, int showCode) override;
 
 private:
     QQueue<MessageAnswer> answers_;
     QQueue<std::optional<QString>> fileNames_;
+    QQueue<QString> texts_;
     QList<Message> messages_;
     QList<FileRequest> fileRequests_;
     QStringList clipboardWrites_;

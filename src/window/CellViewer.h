@@ -1,0 +1,67 @@
+#pragma once
+// The whole value of one cell of the results list, which shows only a cell's start: read-only
+// and selectable, wrapped or not, with its length in characters and in bytes of UTF-8. A value
+// that parses as a JSON object or array is shown indented; a BLOB's hex form shows as the
+// library gave it. Copy puts the whole value, as the cell holds it, on the clipboard; Close or
+// Esc closes the viewer.
+//
+// The editor lays a line out in time that grows with its length and more, so a long value is
+// shown a part at a time (Previous and Next part): a value of 100 MB opens at once.
+
+#include <QByteArray>
+#include <QDialog>
+
+#include <string_view>
+#include <vector>
+
+class QAbstractItemModel;
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kest {
+
+class ResultsCopy;
+
+class CellViewer : public QDialog {
+    Q_OBJECT
+public:
+    // The most bytes of UTF-8 shown at a time.
+    static constexpr qsizetype PartBytes = 64 * 1024;
+    // Larger values are not tried as JSON: parsing them would keep the viewer from opening at once.
+    static constexpr qsizetype LargestIndentedJson = 4 * 1024 * 1024;
+
+    // `value` is the UTF-8 of a cell of `model`, shown and copied from where the model keeps it:
+    // a copy of 100 MB took half a second, most of it the system's fresh pages. The viewer closes
+    // before the model's rows or columns go.
+    CellViewer(QWidget *parent, const QString &title, std::string_view value, const QAbstractItemModel &model,
+               ResultsCopy &copy);
+    ~CellViewer() override;
+
+    // The start of its title.
+    static const QString Title;
+    // What its Copy says when the value's text does not fit in the memory budget.
+    static const QString CopyTooLargeMessage;
+
+private:
+    void showPart(int part);
+    void setWrapped(bool wrapped);
+
+    QByteArray value_; // the model's bytes, not copied
+    // What is shown: the value, or the value indented as JSON.
+    QByteArray shown_;
+    // Where each part of shown_ starts, its size last.
+    std::vector<qsizetype> parts_;
+    int part_ = 0;
+    // The part shown has a line too long to be broken at words.
+    bool longLine_ = false;
+    QPlainTextEdit *text_;
+    QCheckBox *wrap_;
+    // Only for a value shown in parts.
+    QLabel *partLabel_ = nullptr;
+    QPushButton *previous_ = nullptr;
+    QPushButton *next_ = nullptr;
+};
+
+} // namespace kest

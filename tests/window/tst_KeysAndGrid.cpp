@@ -1,0 +1,274 @@
+// What people who work in SQL tools reach for first: the run and stop keys, the viewer of a
+// whole cell, rows copied in other formats and read back by parsers of their own, the query
+// window's colours, and files dropped on the window. The budget is that of the copy tests.
+
+#include "CellViewer.h"
+#include "ResultsCopy.h"
+#include "WindowTest.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMimeData>
+#include <QProcess>
+#include <QStringEncoder>
+#include <QTableView>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+
+using namespace kest;
+using namespace kest::test;
+
+namespace {
+
+const QString CountToMillions = QStringLiteral(
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000000) SELECT count(*) FROM n");
+
+// One value a row, and the engine's type of it.
+const QString Values = QStringLiteral(
+    "SELECT column1 AS \"va\"\"l | ue\", typeof(column1) AS type FROM (VALUES (1), (-7), (9223372036854775807), "
+    "(1.5), (-0.25), (1e20), (1e-7), ('007'), ('1.50'), ('Inf'), ('say \"hi\", then | go'), "
+    "('line' || char(13, 10) || 'two \\| *b* _c_ `d` [e] <f> &amp; ~g~'), ('it''s'), (NULL), (x'00ff'), ('\u00fcn\u00ef \u20ac\U0001F600'))");
+
+// One letter a character of the block: k keyword (bold), c comment (italic), s string (red),
+// n number (purple), "." none.
+QString colours(const QTextBlock &block)
+{
+    QString kinds(block.length() - 1, u'.');
+    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
+        const QColor c = range.format.foreground().color();
+        const QChar kind = range.format.fontWeight() == QFont::Bold ? u'k'
+                           : range.format.fontItalic()             ? u'c'
+                           : c.red() > c.blue()                    ? u's'
+                                                                   : u'n';
+        kinds.replace(range.start, range.length, QString(range.length, kind));
+    }
+    return kinds;
+}
+
+} // namespace
+
+class KeysAndGridTests : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Window> f;
+
+    void copyAs(const QString &action)
+    {
+        for (QAction *a : f->w->resultsView->actions())
+            if (a->text() == action)
+                a->trigger();
+    }
+    bool drop(QWidget *on, const QString &path)
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+        // Shift proposes a move, which a drop must never take: the file's owner would delete it.
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+        return QApplication::sendEvent(on, &enter) && QApplication::sendEvent(on, &dropped) &&
+               dropped.dropAction() == Qt::CopyAction;
+    }
+
+private slots:
+    void initTestCase() { qputenv("KESTRUNE_MEMORY_LIMIT", "250M"); }
+    void init() { f = std::make_unique<Window>(); QVERIFY(f->start()); }
+    void cleanup() { QVERIFY(f->wroteNothingElsewhere()); }
+
+    void keysRunAndStopFromAnywhere()
+    {
+        MainWindow &w = *f->w;
+        const std::tuple<QWidget *, Qt::Key, Qt::KeyboardModifiers, QString> presses[] = {
+            {w.queryEdit, Qt::Key_Return, Qt::ControlModifier, "1 rows - Status code: 0 (OK)"},
+            {w.databaseEdit, Qt::Key_F5, {}, "1 rows - Status code: 0 (OK)"},
+            {w.resultsView, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier, "1 rows - Status code: 0 (OK)"},
+            {w.button(Button::Populate), Qt::Key_F5, Qt::ShiftModifier, " 1 rows - Status code: 0 (Success)"},
+            {w.queryEdit, Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier, " 1 rows - Status code: 0 (Success)"}};
+        w.queryEdit->setPlainText(QStringLiteral("SELECT 1"));
+        for (const auto &[at, key, modifiers, status] : presses) {
+            f->click(w.button(Button::Clear)); // Clear, whose status line is its own
+            at->setFocus();
+            QTest::keyClick(at, key, modifiers);
+            QCOMPARE(f->untimedStatus(), status);
+        }
+        QCOMPARE(w.queryText(), QStringLiteral("SELECT 1")); // Ctrl+Enter added no line
+        // While a query runs the run keys are refused, as their buttons are, and Esc stops it.
+        QString during, afterKeys;
+        QTimer::singleShot(150, [&] {
+            during = f->status();
+            QTest::keyClick(w.queryEdit, Qt::Key_F5);
+            QTest::keyClick(w.queryEdit, Qt::Key_F5, Qt::ShiftModifier);
+            afterKeys = f->status();
+            QTest::keyClick(w.queryEdit, Qt::Key_Escape);
+        });
+        w.queryEdit->setPlainText(CountToMillions);
+        QTest::keyClick(w.queryEdit, Qt::Key_F5);
+        QVERIFY(during.startsWith(QStringLiteral("Searching")));
+        QCOMPARE(afterKeys, during);
+        QCOMPARE(f->untimedStatus(), QStringLiteral("0 rows - Status code: 9 (User cancelled - no data will be returned)"));
+    }
+
+    void theViewerShowsTheWholeCell()
+    {
+        const QString json = QStringLiteral("{\"b\": [1, 2.50, {}], \"a\": \"x\\\"y\"}");
+        f->run(f->w->button(Button::RunQuery), "SELECT '" + json + "' AS j, 'y' || replace(printf('%.100000c', 'y'), 'y', '\u00e9') || '\u20ac' AS long, "
+                               "x'00ff' AS blob");
+        QTableView *list = f->w->resultsView;
+        const ResultsModel &model = f->w->results();
+        const auto viewer = [&] { return f->w->findChild<CellViewer *>(); };
+        const auto shown = [&] { return viewer()->findChild<QPlainTextEdit *>()->toPlainText(); };
+        const auto button = [&](const char *caption) {
+            for (QPushButton *b : viewer()->findChildren<QPushButton *>())
+                if (b->text() == QLatin1String(caption))
+                    return b;
+            return static_cast<QPushButton *>(nullptr);
+        };
+        const auto doubleClick = [&](int column) {
+            const QPoint at = list->visualRect(model.index(0, column)).center();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        };
+        doubleClick(0);
+        QTRY_VERIFY(viewer());
+        QCOMPARE(shown(), "{\n    \"b\": [\n        1,\n        2.50,\n        {}\n    ],\n    \"a\": \"x\\\"y\"\n}");
+        QCOMPARE(viewer()->findChild<QLabel *>()->text(), QStringLiteral("33 characters, 33 bytes; JSON, shown indented"));
+        f->click(button("&Copy"));
+        QCOMPARE(f->desktop.clipboardWrites(), QStringList{json});
+        QTest::keyClick(viewer(), Qt::Key_Escape);
+        QTRY_VERIFY(!viewer());
+
+        f->w->activateWindow(); // the offscreen platform leaves no window active after a dialog
+        QVERIFY(QTest::qWaitForWindowActive(f->w.get()));
+        list->setFocus();
+        list->setCurrentIndex(model.index(0, 1));
+        QTest::keyClick(list, Qt::Key_Return);
+        QTRY_VERIFY(viewer());
+        QCOMPARE(viewer()->findChild<QLabel *>()->text(), QStringLiteral("100,002 characters, 200,004 bytes"));
+        QString whole = shown();
+        for (QPushButton *next = button("&Next part"); next->isEnabled(); whole += shown())
+            f->click(next);
+        QCOMPARE(whole, u'y' + QString(100000, QChar(0xE9)) + QChar(0x20AC));
+        f->click(viewer()->findChild<QCheckBox *>());
+        QCOMPARE(viewer()->findChild<QPlainTextEdit *>()->lineWrapMode(), QPlainTextEdit::NoWrap);
+        f->click(button("Close"));
+        QTRY_VERIFY(!viewer());
+
+        doubleClick(2);
+        QTRY_VERIFY(viewer());
+        QCOMPARE(shown(), QStringLiteral("X'00FF'"));
+        f->click(f->w->button(Button::Clear)); // the rows it shows go: it closes
+        QTRY_VERIFY(!viewer());
+    }
+
+    // Each format read back by a parser of its own: CSV, JSON and Markdown by Python's and
+    // GitHub's, the INSERT statements by the engine, into a table with the same types.
+    void copiedRowsReadBack()
+    {
+        f->run(f->w->button(Button::RunQuery), Values);
+        QStringList names{f->w->results().columnName(0), f->w->results().columnName(1)};
+        f->w->resultsView->selectAll();
+        f->desktop.queueText(QStringLiteral("copied \"t\""));
+        for (const char *format : {"CS&V", "&JSON", "&Markdown", "SQL &INSERT\u2026"})
+            copyAs(QStringLiteral("Copy as ") + QString::fromUtf8(format));
+        const QStringList copies = f->desktop.clipboardWrites();
+        QCOMPARE(copies.size(), 4);
+
+        QProcess reader;
+        reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(KEST_READ_COPIES)});
+        reader.write(QJsonDocument(QJsonObject{{"csv", copies[0]}, {"json", copies[1]}, {"markdown", copies[2]}}).toJson());
+        reader.closeWriteChannel();
+        QVERIFY(reader.waitForFinished(60000) && reader.exitCode() == 0);
+        const QJsonObject read = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+        QJsonArray csv{QJsonArray::fromStringList(names)}, markdown = csv, json;
+        for (int r = 0; r < f->w->results().rowCount(); ++r) {
+            const QString value = f->w->results().cellText(r, 0), type = f->w->results().cellText(r, 1);
+            csv.append(QJsonArray{value, type});
+            markdown.append(QJsonArray{QString(value).replace(QLatin1String("\r\n"), QLatin1String("\n")), type});
+            const QJsonValue typed = type == QLatin1String("null") ? QJsonValue()
+                                     : type == QLatin1String("integer") || type == QLatin1String("real")
+                                         ? QJsonValue(QJsonObject{{"number", value}})
+                                         : QJsonValue(value);
+            json.append(QJsonObject{{names[0], typed}, {names[1], type}});
+        }
+        QCOMPARE(read["csv"].toArray(), csv);
+        QCOMPARE(read["markdown"].toArray(), markdown);
+        QCOMPARE(read["json"].toArray(), json);
+
+        QStringList rows = f->rows();
+        for (QString &row : rows)
+            row += QStringLiteral("|1");
+        f->run(f->w->button(Button::RunQuery), "CREATE TABLE \"copied \"\"t\"\"\"(\"va\"\"l | ue\", type);\r\n" + copies[3] +
+                                   "SELECT *, typeof(\"va\"\"l | ue\") = type FROM \"copied \"\"t\"\"\"");
+        QCOMPARE(f->rows(), rows);
+    }
+
+    // 40 MB of cells, their JSON a text of over 80 MB: a second copy does not fit beside it while
+    // the clipboard holds it, and does once another program has replaced it there.
+    void copiesInEveryFormatAreCountedAsCopyIs()
+    {
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+                                              "SELECT printf('%.1000c', 'y') FROM n"));
+        f->w->resultsView->selectAll();
+        copyAs(QStringLiteral("Copy as &JSON"));
+        copyAs(QStringLiteral("Copy as &Markdown"));
+        QCOMPARE(f->desktop.clipboardWrites().size(), 1);
+        QCOMPARE(f->desktop.messages().constLast().prompt, CopyTooLargeMessage);
+        f->desktop.setClipboardContents(QStringLiteral("another program's text"));
+        copyAs(QStringLiteral("Copy as &Markdown"));
+        QCOMPARE(f->desktop.clipboardWrites().size(), 2);
+    }
+
+    void theQueryWindowColoursSql()
+    {
+        const QString lines[][2] = {
+            {"SELECT 'it''s', X'0F', 1.5e3, 0x1F, 12abc, \"select\", [from], `where` -- end",
+             "kkkkkk.sssssss..sssss..nnnnn..nnnn...................................cccccc"},
+            {"/* open", "ccccccc"},
+            {"still */ :where, ?1, @limit, WITHOUT rowid, 'open", "cccccccc.....................kkkkkkk........sssss"},
+            {"string' sElEcT", "sssssss.kkkkkk"},
+            {"SELECT " + QString(20000, u'y'), QString(20007, u'.')}};
+        QStringList text;
+        for (const auto &line : lines)
+            text << line[0];
+        f->w->queryEdit->setPlainText(text.join(u'\n'));
+        QTextBlock block = f->w->queryEdit->document()->begin();
+        for (const auto &line : lines) {
+            QCOMPARE(colours(block), line[1]);
+            block = block.next();
+        }
+        // A quote typed at the top of a long script: the lines below the view follow shortly.
+        f->w->setQueryText(QStringLiteral("SELECT 'x';\n").repeated(3000));
+        QTextCursor(f->w->queryEdit->document()).insertText(QStringLiteral("'"));
+        QTRY_COMPARE(colours(f->w->queryEdit->document()->lastBlock().previous()), QStringLiteral("sssssssssss"));
+        // A text the window keeps aside shows its start uncoloured.
+        f->w->setQueryText(QStringLiteral("SELECT 1;\n").repeated(30000));
+        QCOMPARE(colours(f->w->queryEdit->document()->begin()), QStringLiteral("........."));
+    }
+
+    void droppedFilesGoWhereTheyBelong()
+    {
+        QFile script(f->path(QStringLiteral("dropped.SQL")));
+        QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write(utf16(QStringLiteral("REM\nSELECT \u00e9"))) == 26);
+        script.close();
+        QVERIFY(drop(f->w->queryEdit->viewport(), script.fileName()));
+        QTRY_COMPARE(f->w->queryText(), QStringLiteral("SELECT \u00e9\r\n"));
+        // Over the list, and over the database box, whose text it replaces.
+        for (QWidget *on : {static_cast<QWidget *>(f->w->resultsView->viewport()), static_cast<QWidget *>(f->w->databaseEdit)}) {
+            const QString database = f->path(on == f->w->databaseEdit ? QStringLiteral("b.db") : QStringLiteral("a.db"));
+            QVERIFY(drop(on, database));
+            QTRY_COMPARE(f->w->databaseEdit->text(), database);
+        }
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write("SELECT 1;\0", 10) == 10);
+        script.close();
+        QVERIFY(drop(f->w.get(), script.fileName()));
+        QTRY_COMPARE(f->desktop.messages().size(), 1);
+        QCOMPARE(f->desktop.messages()[0].prompt, "Failed to load SQL from " + script.fileName() +
+                                                      "\r\n\r\nIt is not text: it holds a NUL byte.");
+    }
+};
+
+KEST_TEST_CLASS(KeysAndGridTests);
+#include "tst_KeysAndGrid.moc"
