@@ -30,7 +30,8 @@ std::span<const Command> commands();
 void Click(CommandHost &host, const Command &command);
 
 // The buttons for a query that starts (`running`) or has ended: the OnlyThen buttons enabled
-// only while it runs, and while Run Query or Exec runs (`byRunOrExec`) the Disabled ones disabled.
+// only while it runs, and while Run Query or Exec runs (`byRunOrExec`) the Disabled and
+// DisabledRefused ones disabled.
 void SwitchButtons(CommandHost &host, bool running, bool byRunOrExec = true);
 
 } // namespace kest

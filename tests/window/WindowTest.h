@@ -101,13 +101,19 @@ struct Window {
         }
         return rows;
     }
-    // The buttons a run disables are all enabled again and Stop is not.
+    // The captions of the disabled buttons, in the order the window made them.
+    QStringList disabledButtons() const
+    {
+        QStringList captions;
+        for (const QPushButton *button : w->findChildren<QPushButton *>())
+            if (!button->isEnabled())
+                captions << button->text();
+        return captions;
+    }
+    // Every button but Stop is enabled, and Run Query has its caption back.
     bool idle() const
     {
-        for (Button b : {Button::RunQuery, Button::LoadScript, Button::Populate, Button::Drop, Button::Query1, Button::Exec})
-            if (!w->button(b)->isEnabled())
-                return false;
-        return !w->button(Button::Stop)->isEnabled() && w->button(Button::RunQuery)->text() == QStringLiteral("Run &Query");
+        return disabledButtons() == QStringList{"&Stop"} && w->button(Button::RunQuery)->text() == QStringLiteral("Run &Query");
     }
 };
 

@@ -4,6 +4,7 @@
 #include "WindowTest.h"
 
 #include <QCryptographicHash>
+#include <QTimer>
 
 using namespace kest;
 using namespace kest::test;
@@ -42,7 +43,10 @@ private slots:
 
     void populateFillsTheTablesAndShowsTheExample()
     {
+        QStringList disabled{"<no run>"}; // while it runs: Stop enabled, no button disabled
+        QTimer::singleShot(0, [&] { disabled = f->disabledButtons(); });
         answerAndClick(MessageAnswer::Yes, f->w->button(Button::Populate));
+        QCOMPARE(disabled, QStringList{});
         QCOMPARE(f->desktop.messages().size(), 1);
         const ScriptedDesktop::Message &question = f->desktop.messages().first();
         QCOMPARE(question.prompt, QStringLiteral("Do you want to create the Artists and CDs tables in the current database"));

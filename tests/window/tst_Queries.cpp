@@ -79,14 +79,6 @@ private slots:
         QVERIFY(QFile::exists(f->path(QStringLiteral("test.db")))); // a bare name is in the program's folder
     }
 
-    void rowCountsAreGroupedAndColumnsNamed()
-    {
-        f->run(f->w->button(Button::RunQuery), numbers(1234, QStringLiteral("i AS n, i * 2 AS twice")));
-        QCOMPARE(f->untimedStatus(), QStringLiteral("1,234 rows - Status code: 0 (OK)"));
-        QCOMPARE(f->w->results().headerData(1, Qt::Horizontal).toString(), QStringLiteral("twice"));
-        QCOMPARE(f->rows().last(), QStringLiteral("1234|2468"));
-    }
-
     void nothingToRunOrNowhereToRun()
     {
         for (QPushButton *button : {f->w->button(Button::RunQuery), f->w->button(Button::Exec)}) {
@@ -128,9 +120,7 @@ private slots:
         QStringList disabled; // during the run
         QString statusDuringRun, statusAfterNestedClicks;
         QTimer::singleShot(150, [&] {
-            for (const QPushButton *button : f->w->findChildren<QPushButton *>())
-                if (!button->isEnabled())
-                    disabled << button->text();
+            disabled = f->disabledButtons();
             statusDuringRun = f->status();
             f->click(f->w->button(Button::RunQuery));  // a second start is refused,
             f->click(f->w->button(Button::Query2)); // and so is a canned query
