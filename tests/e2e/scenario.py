@@ -133,8 +133,12 @@ class Program:
 
     def top(self, roles, title_start):
         """A top-level window of the program by its title: the main window, or a message box."""
-        return next((w for w in self.app if self.alive() and w is not None and w.getRoleName() in roles.split("|")
-                     and w.name.startswith(title_start)), None)
+        def matches(w):
+            try:
+                return w is not None and w.getRoleName() in roles.split("|") and w.name.startswith(title_start)
+            except GLib.Error:  # a window that closed while the list was read
+                return False
+        return next((w for w in self.app if self.alive() and matches(w)), None)
 
     def alive(self):
         check(self.process.poll() is None, f"the program ended with status {self.process.returncode}")
