@@ -59,7 +59,6 @@ void ExecStore::appendRow(const char *const *texts, const int32_t *lengths, int 
         std::memcpy(out, texts[c], static_cast<std::size_t>(lengths[c]));
         out += lengths[c];
     }
-    widest_ = std::max(widest_, count);
 }
 
 int ExecStore::columnCount(int64_t row) const
@@ -98,7 +97,6 @@ void ExecStore::clear()
 {
     bytes_.clear();
     rows_.clear();
-    widest_ = 0;
     cursorRow_ = -1;
 }
 

@@ -57,15 +57,12 @@ public:
 
     int64_t rowCount() const { return static_cast<int64_t>(rows_.size()); }
     int columnCount(int64_t row) const;
-    // The widest row's width.
-    int widestRow() const { return widest_; }
     // Empty beyond the row's width. Reading the cells of a row in order costs one step each.
     std::string_view cell(int64_t row, int column) const;
 
 private:
     ByteArena bytes_;
     BlockArray<const unsigned char *> rows_;
-    int widest_ = 0;
     // Where the last cell read ended, so that the next cell of the same row is found at once.
     mutable int64_t cursorRow_ = -1;
     mutable int cursorColumn_ = 0;

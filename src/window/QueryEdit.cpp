@@ -213,11 +213,6 @@ QString CrLfText(QString editorText)
     return editorText;
 }
 
-QByteArray CrLfUtf8(QByteArray utf8)
-{
-    return withCrLf(std::move(utf8)).first;
-}
-
 QString CrLfText(const QPlainTextEdit &edit)
 {
     // Not toPlainText(), which also turns each no-break space into a plain blank.

@@ -19,9 +19,6 @@ namespace kest {
 // and line separators become CR LF, every other character stays.
 QString CrLfText(QString editorText);
 
-// The same for UTF-8 text: every line end (CR, LF, CR LF, U+2028, U+2029) becomes CR LF.
-QByteArray CrLfUtf8(QByteArray utf8);
-
 // The whole text of `edit` as CR LF text.
 QString CrLfText(const QPlainTextEdit &edit);
 
