@@ -319,6 +319,18 @@ TEST_P(BothPaths, OutOfMemoryIsCodeSevenWithNoTable)
           mode.path == Path::Exec ? Rows{{"v"}, {"kept"}} : Rows{}, "out of memory");
     // The engine may make this blob, but not beside its hex form, twice its size, as well.
     check("SELECT zeroblob(200000000)", db, KEST_NOMEM, {}, "out of memory");
+    // Nor may it make a value past the budget for its own work, though only its length comes
+    // out: it is refused before it is made (the process's peak stays below its size).
+    const auto peak = [] { // bytes
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line) && line.rfind("VmHWM:", 0) != 0) {}
+        return line.empty() ? -1 : std::stoll(line.substr(6)) * 1024;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from here
+    const int64_t before = peak();
+    check("SELECT length(randomblob(900000000))", db, KEST_NOMEM, {}, "out of memory");
+    EXPECT_LT(peak() - before, 900000000) << "grown from " << before;
 }
 
 TEST_F(Contract, HandlesAndOpenFailures)
