@@ -20,7 +20,8 @@ namespace kest {
 
 namespace {
 
-// Set while Load Script reads: the window answers meanwhile, and a second click waits for it.
+// Set while Load Script reads: the window answers meanwhile, the user's input waits for the text,
+// and a second load that comes another way (a dropped file, a screen reader's press) is refused.
 bool scriptBeingRead = false;
 
 QString notLoadedReason(const ScriptText &script, const QLocale &locale)
@@ -72,7 +73,7 @@ void LoadScript(CommandHost &host, const QString &path)
         };
         scriptBeingRead = true;
         const auto readDone = qScopeGuard([] { scriptBeingRead = false; });
-        RunOnQueryThread([&] { script = ReadFile(path, grant); });
+        MakeReadyOnQueryThread([&] { script = ReadFile(path, grant); });
         if (host.state().ExitRequested)
             return;
         if (script.fault == ScriptFault::None && !script.utf8.isEmpty()) {

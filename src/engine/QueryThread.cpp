@@ -4,6 +4,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <atomic>
@@ -13,16 +14,18 @@
 
 namespace kest {
 
-void RunOnQueryThread(const std::function<void()> &call, const std::function<void()> &everyTick,
-                            const std::function<void()> &interrupt)
+namespace {
+
+void runWhileEventsRun(const std::function<void()> &call, const std::function<void()> &everyTick,
+                       const std::function<void()> &interrupt, QEventLoop::ProcessEventsFlags events)
 {
     // Hands back what the call freed on the thread that made it, not on the window's thread.
     const auto callOnItsHeap = [&call] {
         const QueryThreadHeap heap;
         call();
     };
-    QAbstractEventDispatcher *const events = QAbstractEventDispatcher::instance();
-    if (QCoreApplication::instance() == nullptr || events == nullptr) {
+    QAbstractEventDispatcher *const dispatcher = QAbstractEventDispatcher::instance();
+    if (QCoreApplication::instance() == nullptr || dispatcher == nullptr) {
         callOnItsHeap();
         return;
     }
@@ -37,7 +40,7 @@ void RunOnQueryThread(const std::function<void()> &call, const std::function<voi
                 failure = std::current_exception();
             }
             done.store(true, std::memory_order_release);
-            events->wakeUp(); // ends the wait below at once
+            dispatcher->wakeUp(); // ends the wait below at once
         });
     } catch (const std::system_error &) {
         callOnItsHeap(); // no thread to be had: the window waits, as it would for any short call
@@ -58,7 +61,7 @@ void RunOnQueryThread(const std::function<void()> &call, const std::function<voi
         // Not a QEventLoop: Exit ends every event loop of the thread, and this wait must outlast
         // it until the call has returned.
         while (!done.load(std::memory_order_acquire))
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            QCoreApplication::processEvents(events | QEventLoop::WaitForMoreEvents);
     } catch (...) {
         // An event that failed may have left the event loop unfit to go on: the call is ended
         // and waited for here, and the failure is the run's outcome.
@@ -70,6 +73,20 @@ void RunOnQueryThread(const std::function<void()> &call, const std::function<voi
     worker.join();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+} // namespace
+
+void RunOnQueryThread(const std::function<void()> &call, const std::function<void()> &everyTick,
+                      const std::function<void()> &interrupt)
+{
+    runWhileEventsRun(call, everyTick, interrupt, QEventLoop::AllEvents);
+}
+
+void MakeReadyOnQueryThread(const std::function<void()> &call)
+{
+    // Held, not lost: Qt hands the held input on at the next wait that takes it.
+    runWhileEventsRun(call, {}, {}, QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace kest

@@ -25,4 +25,9 @@ inline constexpr std::chrono::milliseconds WindowTickInterval{20};
 void RunOnQueryThread(const std::function<void()> &call, const std::function<void()> &everyTick = {},
                             const std::function<void()> &interrupt = {});
 
+// As RunOnQueryThread, for a call that makes a new query text ready: the window repaints and
+// answers the desktop meanwhile, but the user's keys and clicks wait until the text is in place,
+// so that F5 or a click on Exec right after Load Script or Paste runs the new text, not the old.
+void MakeReadyOnQueryThread(const std::function<void()> &call);
+
 } // namespace kest

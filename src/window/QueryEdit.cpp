@@ -253,7 +253,7 @@ bool QueryEdit::showIfBig(const std::function<QByteArray()> &utf8)
     // A gigabyte's conversion and count take most of a second: the window answers meanwhile,
     // and its thread only takes the finished text.
     std::pair<QByteArray, qsizetype> big;
-    RunOnQueryThread(
+    MakeReadyOnQueryThread(
         [&] {
             QByteArray text = utf8();
             if (text.size() > BigTextBytes)

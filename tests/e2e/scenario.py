@@ -377,6 +377,24 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         copied = wait_for("the JSON on the clipboard", lambda: session.run("xclip", "-o", "-selection", "clipboard"), STEP_TIMEOUT)
         check(json.loads(copied) == [{"n": 1, "j": '{"k": [1, 2.50]}'}], f"copied {copied!r}")
 
+    with step("f5_during_load"):
+        # F5 pressed while Load Script still reads a big script waits for it, and runs the new text.
+        script = os.path.join(shell, "big.sql")
+        with open(script, "w") as f:
+            f.write("SELECT 'loaded' AS source;\n-- " + "x" * 150_000_000 + "\n")
+        program.set_query(["SELECT * FROM no_such_table"])
+        press(program.button("Clear"))
+        program.wait_status("the list to be cleared", " Results window cleared")
+        press(program.button("Load Script"))
+        wait_for("the file dialog", lambda: program.top("dialog", ""), STEP_TIMEOUT)
+        session.run("xdotool", "type", "--delay", "5", script)
+        session.run("xdotool", "key", "Return")
+        wait_for("the file dialog to close", lambda: not program.top("dialog", ""), STEP_TIMEOUT, 0.01)
+        session.run("xdotool", "windowactivate", "--sync", xid, "key", "F5")
+        status = program.wait_status("F5 to run", r"\d+ rows - Status code: .*")
+        check(re.fullmatch(r"1 rows - Status code: 0 \(OK\)" + TIME, status), "F5 ran the text before the load")
+        os.remove(script)
+
     with step("exit"):
         # Exit while Exec stores rows of a statement that never ends by itself: the program ends
         # at once, its rows released after the window has gone.
