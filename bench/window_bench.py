@@ -20,6 +20,7 @@ the sqlite3 shell started from this small process. Rounds alternate program and 
              shell's time, to the final status line, and the database checked with sqlite3.
 
 Usage: bench/window_bench.py --program build/release/bin/kestrune-demo [--rounds 3] [--only query|exec|scripts]
+       [--unicode]
 Needs Xvfb, xdotool, xclip, sqlite3 and python3-xlib (Debian packages).
 """
 
@@ -44,7 +45,9 @@ PAUSES = 216 * 0.010
 GOALS = {"query": 0.6, "exec": 0.9}
 STATUS_BAR = 17
 # The controls the script rounds use besides the end-to-end test's.
-ui.PLACES.update({"Command4": (5985, 2100, 645, 330), "Command5": (1470, 735, 1065, 330)})
+ui.PLACES.update({"Command4": (5985, 2100, 645, 330), "Command5": (1470, 735, 1065, 330),
+                  "chkUnicode": (1575, 1680, 960, 225)})
+UNICODE = False  # --unicode: each program hands its statements to the library as UTF-16
 
 
 class Watcher:
@@ -179,6 +182,8 @@ def start_program(display, built, scratch, database, round_no):
         shutil.copy(database, folder)
     program = ui.Program(display, folder, folder, subprocess.DEVNULL, folder)
     program.window = ui.wait_for("the main window", program.find_window, 30, interval=0.05)
+    if UNICODE:
+        program.click("chkUnicode")
     program.replace_query_text([QUERY])
     time.sleep(0.5)  # settled: the window painted, the typing handled
     return program, folder
@@ -301,7 +306,11 @@ def paste(watcher, program, display, path):
     owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i", path], env=display.env,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        time.sleep(0.3)  # xclip owns the clipboard
+        # xclip reads the whole file before it takes the clipboard, which it had not always done
+        # after a fixed 0.3 s for 108 MB: Paste then found no owner and emptied the window.
+        ui.wait_for("xclip to own the clipboard", lambda: subprocess.run(
+            ["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"], env=display.env,
+            capture_output=True).returncode == 0, 30, interval=0.05)
         watcher.drain()
         clicked = watcher.click(program.window, "Command4")
         return watcher.settled(program.window, clicked)
@@ -424,8 +433,11 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--only", choices=["query", "exec", "scripts"])
     parser.add_argument("--texts", help="with --only scripts: the scripts to run, of dump,insert,line,wide,widerows")
+    parser.add_argument("--unicode", action="store_true", help="tick Unicode in each program before it runs")
     parser.add_argument("--perf", help="record each round's program with perf into this file prefix")
     args = parser.parse_args()
+    global UNICODE
+    UNICODE = args.unicode
     built = os.path.dirname(os.path.abspath(args.program))
     scratch = tempfile.mkdtemp(prefix="kestrune-bench-")
     display = ui.Display(scratch)
