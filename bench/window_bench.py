@@ -359,7 +359,7 @@ def scripts(args, display, built, scratch):
                 note("load over paste", load(watcher, program, path))
                 time.sleep(1.0)
                 note("memory sitting", memory(pid, "VmRSS:") - idle)
-                seconds, unanswered = run_to_status(watcher, program, "Command1", 2.5)
+                seconds, unanswered = run_to_status(watcher, program, "Command1", 2 * statistics.median(figures["shell"]) + 1)
                 note("run query", seconds)
                 note("unanswered", unanswered)
                 note("peak memory", memory(pid, "VmHWM:") - idle)
