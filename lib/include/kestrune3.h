@@ -265,11 +265,12 @@ KEST_API int64_t KEST_CALL kest_sqlite_exec_rowcount64(void);
 
 /*
 ** Chooses how the *_unicode functions give their UTF-16 SQL to the engine:
-** non-zero (the program passes -1): the engine compiles the UTF-16 text
-** itself; 0 (the default): the library converts it to UTF-8 first, a lone
-** surrogate becoming U+FFFD. Either way, valid text comes back unchanged and
-** the results are the same; the 8-bit functions are not affected. The setting
-** is library-wide. Returns the previous setting (1 or 0).
+** non-zero (the program passes -1): the engine converts the UTF-16 text to
+** UTF-8 itself, as it does to compile UTF-16 (a lone surrogate takes the unit
+** after it along), once for the whole text; 0 (the default): the library
+** converts it, a lone surrogate becoming U+FFFD. Either way, valid text comes
+** back unchanged and the results are the same; the 8-bit functions are not
+** affected. The setting is library-wide. Returns the previous setting (1 or 0).
 */
 KEST_API int32_t KEST_CALL kest_SetUnicodeConversion(int32_t on);
 

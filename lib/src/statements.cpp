@@ -23,57 +23,50 @@ constexpr char kEmpty[] = "";
 // The longest 64-bit integer in decimal: "-9223372036854775808".
 constexpr std::size_t Int64Digits = 20;
 
-bool at_end(const SqlSource &sql)
-{
-    return sql.utf16 != nullptr ? *sql.utf16 == 0 : *sql.utf8 == '\0';
-}
+// The engine's own UTF-8 for a UTF-16 script, made once: compiling UTF-16 itself, the engine
+// converts all the text it is given again for each statement it takes from it. It converts as it
+// does to compile UTF-16 (a value's change of encoding), a slice at a time, each slice ending
+// where the whole text's conversion would be: never on a unit that takes the next one with it.
+// 512 KiB a slice: below the least bound the budget sets on the engine's values.
+constexpr std::size_t SliceUnits = std::size_t(1) << 18;
 
-// The engine converts all the UTF-16 it is given before it parses a word, so it is given the
-// front of the text, a window that doubles until it holds the whole statement: a script then
-// costs time in its length, not in its length times its statements.
-constexpr std::size_t FirstWindow = 512;              // UTF-16 units
-constexpr std::size_t LargestWindow = (1u << 30) - 1; // its bytes must fit in an int
+bool takes_next(char16_t unit) { return unit >= 0xD800 && unit < 0xE000; }
 
-// The statement at the front of sql, from the engine's UTF-16 compiler; moves sql past it.
-int prepare16_next(sqlite3 *db, SqlSource &sql, sqlite3_stmt *&raw)
+int engine_utf8(sqlite3 *db, const char16_t *utf16, std::string &utf8)
 {
-    if (sql.utf16_left == SqlSource::Unmeasured)
-        sql.utf16_left = std::char_traits<char16_t>::length(sql.utf16);
-    const std::size_t left = sql.utf16_left;
-    for (std::size_t window = std::min(FirstWindow, left);; window = std::min(window * 2, left)) {
-        const bool whole = window >= left || window > LargestWindow;
-        const void *tail = nullptr;
-        const int bytes = whole ? -1 : static_cast<int>(window * sizeof(char16_t));
-        const int rc = sqlite3_prepare16_v3(db, sql.utf16, bytes, 0, &raw, &tail);
-        const auto *end = static_cast<const char16_t *>(tail);
-        const std::size_t used = end != nullptr ? static_cast<std::size_t>(end - sql.utf16) : 0;
-        // A statement that ends before the window does is the one the whole text gives: the engine
-        // reads nothing past a statement's ';'. One that ends at the window's end may go on
-        // after it (a comment, a string or a surrogate pair cut short), and an error may be the cut's.
-        if (whole || (rc == SQLITE_OK ? used < window : (rc & 0xFF) != SQLITE_ERROR)) {
-            const std::size_t advance = used > 0 && used <= left ? used : left;
-            sql.utf16 += advance;
-            sql.utf16_left -= advance;
-            return rc;
+    sqlite3_stmt *raw = nullptr;
+    int rc = sqlite3_prepare_v3(db, "SELECT ?1", -1, 0, &raw, nullptr);
+    const StmtPtr convert(raw);
+    const std::size_t units = std::char_traits<char16_t>::length(utf16);
+    for (std::size_t at = 0; rc == SQLITE_OK && at < units;) {
+        // Surrogates pair up from the start of their run, which the cut before `at` did not split.
+        std::size_t end = std::min(units, at + SliceUnits), run = 0;
+        while (end - run > at && takes_next(utf16[end - run - 1]))
+            ++run;
+        if (run % 2 == 1 && end < units)
+            ++end;
+        rc = sqlite3_bind_text16(raw, 1, utf16 + at, static_cast<int>((end - at) * sizeof(char16_t)),
+                                 SQLITE_STATIC);
+        if (rc == SQLITE_OK && (rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(raw, 0));
+            if (text == nullptr && sqlite3_errcode(db) == SQLITE_NOMEM)
+                return SQLITE_NOMEM;
+            utf8.append(text != nullptr ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(raw, 0)));
+            rc = sqlite3_reset(raw);
         }
-        sqlite3_finalize(raw);
-        raw = nullptr;
+        at = end;
     }
+    return rc;
 }
 
 // Prepares the statement at the front of sql and moves sql past it. The statement is null
 // when only blanks or a comment were left.
-int prepare_next(sqlite3 *db, SqlSource &sql, StmtPtr &stmt)
+int prepare_next(sqlite3 *db, const char *&sql, StmtPtr &stmt)
 {
     sqlite3_stmt *raw = nullptr;
-    int rc;
-    if (sql.utf16 != nullptr) {
-        rc = prepare16_next(db, sql, raw);
-    } else {
-        const char *tail = nullptr;
-        rc = sqlite3_prepare_v3(db, sql.utf8, -1, 0, &raw, &tail);
-        sql.utf8 = tail != nullptr && tail != sql.utf8 ? tail : kEmpty;
-    }
+    const char *tail = nullptr;
+    const int rc = sqlite3_prepare_v3(db, sql, -1, 0, &raw, &tail);
+    sql = tail != nullptr && tail != sql ? tail : kEmpty;
     stmt.reset(raw);
     return rc;
 }
@@ -94,11 +87,21 @@ RunOutcome failure(sqlite3 *db, int rc)
 
 RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink, BetweenStatements between)
 {
-    for (bool first = true; !at_end(sql); first = false) {
+    std::string converted; // the engine's UTF-8 of a UTF-16 script, for the length of the run
+    if (sql.utf16 != nullptr) {
+        try {
+            if (const int rc = engine_utf8(db, sql.utf16, converted); rc != SQLITE_OK)
+                return failure(db, rc);
+        } catch (const std::bad_alloc &) {
+            return RunOutcome{SQLITE_NOMEM, "out of memory"};
+        }
+        sql.utf8 = converted.c_str();
+    }
+    for (bool first = true; *sql.utf8 != '\0'; first = false) {
         if (!first && between.call != nullptr && between.call(between.arg) != 0)
             return RunOutcome{SQLITE_INTERRUPT, {}};
         StmtPtr stmt;
-        const int prepared = prepare_next(db, sql, stmt);
+        const int prepared = prepare_next(db, sql.utf8, stmt);
         if (prepared != SQLITE_OK)
             return failure(db, prepared);
         if (!stmt)

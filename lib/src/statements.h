@@ -19,9 +19,7 @@ struct RunOutcome {
 // The SQL to run, as the caller gave it.
 struct SqlSource {
     const char *utf8 = nullptr;
-    const char16_t *utf16 = nullptr; // compiled by the engine itself when set
-    std::size_t utf16_left = Unmeasured; // the units of utf16 before its end, once measured
-    static constexpr std::size_t Unmeasured = static_cast<std::size_t>(-1);
+    const char16_t *utf16 = nullptr; // converted by the engine itself when set
 };
 
 class RowSink {

@@ -375,6 +375,26 @@ TEST_F(Contract, VersionsUnicodeSettingAndRowCountsPerThread)
     ASSERT_EQ(kest_sqlite_get_table_unicode(&table, db, u"SELECT '\xD800x'", nullptr, nullptr), KEST_OK);
     EXPECT_STREQ(KEST_CELL(table, 0, 1), "\xEF\xBF\xBDx");
     kest_free_table(table);
+    // Converted by the engine: its rule for a lone surrogate (it takes the next unit along) holds
+    // to the end of the statement, and a long text's pairs come back whole wherever
+    // they fall, after a prefix of either length.
+    kest_SetUnicodeConversion(-1);
+    std::u16string pairs;
+    std::string expected;
+    for (int i = 0; i < 300000; ++i)
+        pairs += u"\U0001F600", expected += "\xF0\x9F\x98\x80";
+    const std::pair<std::u16string, std::vector<std::string>> texts[] = {
+        {u"SELECT '\xD800x'", {"\xF0\x90\x81\xB8"}},
+        {u"SELECT '" + pairs + u"'", {expected}},
+        {u"SELECT  '" + pairs + u"'", {expected}}};
+    for (const auto &[sql, cells] : texts) {
+        ASSERT_EQ(kest_sqlite_get_table_unicode(&table, db, sql.c_str(), nullptr, nullptr), KEST_OK);
+        ASSERT_EQ(table->row_count, static_cast<int32_t>(cells.size()) + 1);
+        for (std::size_t row = 0; row < cells.size(); ++row)
+            EXPECT_TRUE(KEST_CELL(table, 0, row + 1) == cells[row]) << "row " << row + 1;
+        kest_free_table(table);
+    }
+    kest_SetUnicodeConversion(0);
 
     // The engine's keywords: each once, in upper case, the statements' first words among them.
     std::set<std::string> keywords;
