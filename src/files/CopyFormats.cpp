@@ -37,77 +37,119 @@ bool isBlobLiteral(std::string_view text)
     return true;
 }
 
-// Each line of a format is gathered here and written whole.
+// What a format writes is gathered here and written in pieces of a bounded size, so that a
+// huge cell takes no memory of its size beside what it is written to. A write that fails fails
+// the lines that follow.
 class Lines {
 public:
     explicit Lines(QIODevice &out) : out_(out) {}
-    QByteArray line;
+    void put(char c)
+    {
+        piece_ += c;
+        if (piece_.size() >= Piece)
+            flush();
+    }
+    void put(std::string_view text)
+    {
+        if (piece_.size() + qsizetype(text.size()) < Piece) {
+            piece_ += QByteArrayView(text.data(), qsizetype(text.size()));
+            return;
+        }
+        flush(); // a long text is written from where it is
+        written_ = written_ && out_.write(text.data(), qint64(text.size())) == qint64(text.size());
+    }
     bool endLine()
     {
-        line += "\r\n";
-        const bool written = out_.write(line) == line.size();
-        line.clear();
-        return written;
+        piece_ += "\r\n";
+        flush();
+        return written_;
     }
 
 private:
+    static constexpr qsizetype Piece = 64 * 1024;
+    void flush()
+    {
+        written_ = written_ && out_.write(piece_) == piece_.size();
+        piece_.clear();
+    }
     QIODevice &out_;
+    QByteArray piece_;
+    bool written_ = true;
 };
 
-void appendJsonString(QByteArray &out, std::string_view text)
+void putJsonString(Lines &out, std::string_view text)
 {
-    out += '"';
+    static constexpr char Hex[] = "0123456789abcdef";
+    out.put('"');
     for (const char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"': out.put("\\\""); break;
+        case '\\': out.put("\\\\"); break;
+        case '\b': out.put("\\b"); break;
+        case '\f': out.put("\\f"); break;
+        case '\n': out.put("\\n"); break;
+        case '\r': out.put("\\r"); break;
+        case '\t': out.put("\\t"); break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20)
-                out += "\\u00" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
-            else
-                out += c;
+            if (const auto unit = static_cast<unsigned char>(c); unit < 0x20) {
+                out.put("\\u00");
+                out.put(Hex[unit >> 4]);
+                out.put(Hex[unit & 15]);
+            } else {
+                out.put(c);
+            }
         }
     }
-    out += '"';
+    out.put('"');
 }
 
-void appendMarkdownCell(QByteArray &out, std::string_view text)
+// A Markdown reader trims the blanks at a cell's edges, and takes backslashes inside what it
+// links by itself (http://…, www.…) as part of the address: so the edges' blanks are written as
+// character references, and so are the colon after a scheme and the "w" of "www.", which keeps
+// the reader from linking the text and leaves its backslashes escapes.
+void putMarkdownCell(Lines &out, std::string_view text)
 {
-    out += ' ';
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
+    const auto isLetter = [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+    const std::size_t first = std::find_if_not(text.begin(), text.end(), isBlank) - text.begin();
+    const std::size_t end = text.size() - (std::find_if_not(text.rbegin(), text.rend() - first, isBlank) - text.rbegin());
+    out.put(' ');
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            out += "<br>";
+        if (i < first || i >= end) {
+            out.put("&#");
+            out.put(std::to_string(int(c)));
+            out.put(';');
+        } else if (c == '\r' || c == '\n') {
+            out.put("<br>");
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
                 ++i;
-            continue;
+        } else if ((c == ':' && i > 0 && isLetter(text[i - 1])) ||
+                   ((c | 0x20) == 'w' && i + 4 <= text.size() && (text[i + 1] | 0x20) == 'w' &&
+                    (text[i + 2] | 0x20) == 'w' && text[i + 3] == '.')) {
+            out.put(c == ':' ? "&#58;" : c == 'w' ? "&#119;" : "&#87;");
+        } else {
+            if (std::string_view("\\|*_`[]<&~").find(c) != std::string_view::npos)
+                out.put('\\');
+            out.put(c);
         }
-        if (std::string_view("\\|*_`[]<&~").find(c) != std::string_view::npos)
-            out += '\\';
-        out += c;
     }
-    out += " |";
+    out.put(" |");
 }
 
-void appendQuoted(QByteArray &out, std::string_view text, char quote)
+void putQuoted(Lines &out, std::string_view text, char quote)
 {
-    out += quote;
-    for (const char c : text) {
-        if (c == quote)
-            out += quote;
-        out += c;
+    out.put(quote);
+    for (std::size_t from = 0; from <= text.size();) {
+        const std::size_t to = std::min(text.find(quote, from), text.size());
+        out.put(text.substr(from, to - from));
+        if (to < text.size()) {
+            out.put(quote);
+            out.put(quote);
+        }
+        from = to + 1;
     }
-    out += quote;
-}
-
-QByteArrayView view(std::string_view text)
-{
-    return QByteArrayView(text.data(), static_cast<qsizetype>(text.size()));
+    out.put(quote);
 }
 
 } // namespace
@@ -154,35 +196,30 @@ bool IsEngineNumber(std::string_view text)
 bool WriteJson(QIODevice &out, const CsvRows &namedRows)
 {
     Lines lines(out);
-    lines.line = "[";
+    lines.put('[');
     const int columns = namedRows.columnCount(0);
-    std::vector<QByteArray> keys;
-    for (int c = 0; c < columns; ++c) {
-        keys.emplace_back();
-        appendJsonString(keys.back(), namedRows.cell(0, c));
-        keys.back() += ": ";
-    }
     for (int64_t row = 1; row < namedRows.rowCount(); ++row) {
         if (!lines.endLine())
             return false;
-        lines.line += "  {";
+        lines.put("  {");
         for (int c = 0; c < columns; ++c) {
             const std::string_view cell = namedRows.cell(row, c);
             if (c > 0)
-                lines.line += ", ";
-            lines.line += keys[std::size_t(c)];
+                lines.put(", ");
+            putJsonString(lines, namedRows.cell(0, c));
+            lines.put(": ");
             if (cell.empty())
-                lines.line += "null";
+                lines.put("null");
             else if (IsEngineNumber(cell))
-                lines.line += view(cell);
+                lines.put(cell);
             else
-                appendJsonString(lines.line, cell);
+                putJsonString(lines, cell);
         }
-        lines.line += row + 1 < namedRows.rowCount() ? "}," : "}";
+        lines.put(row + 1 < namedRows.rowCount() ? "}," : "}");
     }
     if (!lines.endLine())
         return false;
-    lines.line = "]";
+    lines.put(']');
     return lines.endLine();
 }
 
@@ -191,13 +228,15 @@ bool WriteMarkdown(QIODevice &out, const CsvRows &namedRows)
     Lines lines(out);
     const int columns = namedRows.columnCount(0);
     for (int64_t row = 0; row < namedRows.rowCount(); ++row) {
-        lines.line += '|';
+        lines.put('|');
         for (int c = 0; c < columns; ++c)
-            appendMarkdownCell(lines.line, namedRows.cell(row, c));
+            putMarkdownCell(lines, namedRows.cell(row, c));
         if (!lines.endLine())
             return false;
         if (row == 0) {
-            lines.line = "|" + QByteArray(" --- |").repeated(columns);
+            lines.put('|');
+            for (int c = 0; c < columns; ++c)
+                lines.put(" --- |");
             if (!lines.endLine())
                 return false;
         }
@@ -208,28 +247,47 @@ bool WriteMarkdown(QIODevice &out, const CsvRows &namedRows)
 bool WriteInserts(QIODevice &out, const CsvRows &namedRows, std::string_view table)
 {
     Lines lines(out);
-    QByteArray into("INSERT INTO ");
-    appendQuoted(into, table, '"');
     const int columns = namedRows.columnCount(0);
-    for (int c = 0; c < columns; ++c) {
-        into += c == 0 ? '(' : ',';
-        appendQuoted(into, namedRows.cell(0, c), '"');
-    }
-    into += ") VALUES(";
     for (int64_t row = 1; row < namedRows.rowCount(); ++row) {
-        lines.line = into;
+        lines.put("INSERT INTO ");
+        putQuoted(lines, table, '"');
+        for (int c = 0; c < columns; ++c) {
+            lines.put(c == 0 ? '(' : ',');
+            putQuoted(lines, namedRows.cell(0, c), '"');
+        }
+        lines.put(") VALUES(");
         for (int c = 0; c < columns; ++c) {
             const std::string_view cell = namedRows.cell(row, c);
             if (c > 0)
-                lines.line += ',';
+                lines.put(',');
             if (cell.empty())
-                lines.line += "NULL";
+                lines.put("NULL");
             else if (IsEngineNumber(cell) || isBlobLiteral(cell))
-                lines.line += view(cell);
+                lines.put(cell);
             else
-                appendQuoted(lines.line, cell, '\'');
+                putQuoted(lines, cell, '\'');
         }
-        lines.line += ");";
+        lines.put(");");
+        if (!lines.endLine())
+            return false;
+    }
+    return true;
+}
+
+bool WriteTabText(QIODevice &out, const CsvRows &namedRows)
+{
+    Lines lines(out);
+    const int columns = namedRows.columnCount(0);
+    for (int64_t row = 0; row < namedRows.rowCount(); ++row) {
+        for (int c = 0; c < columns; ++c) {
+            const std::string_view cell = namedRows.cell(row, c);
+            if (c > 0)
+                lines.put('\t');
+            if (cell.starts_with('"') || cell.find_first_of("\t\r\n") != std::string_view::npos)
+                putQuoted(lines, cell, '"');
+            else
+                lines.put(cell);
+        }
         if (!lines.endLine())
             return false;
     }

@@ -35,7 +35,8 @@ public:
     virtual QString openFileName(const QString &folder, const QList<FileType> &types) = 0;
 
     // Puts `text` on the clipboard. `whenReplaced` (may be empty) runs once, when anything
-    // replaces the text there, this program or another; the text's memory is given up then.
+    // replaces the text there, this program or another; the text's memory is given up then, so
+    // the desktop keeps no reference to `text` after that (clipboardText() gives a copy).
     virtual void setClipboardText(const QString &text, std::function<void()> whenReplaced) = 0;
     void setClipboardText(const QString &text) { setClipboardText(text, {}); }
     // Empty text when the clipboard holds no text.

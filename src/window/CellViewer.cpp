@@ -1,5 +1,7 @@
 #include "CellViewer.h"
 
+#include "CountInRuns.h"
+#include "LongestWordWrappedLine.h"
 #include "ResultsCopy.h"
 #include "engine/MemoryBudget.h"
 
@@ -14,6 +16,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace kest {
 
@@ -22,53 +26,45 @@ const QString CellViewer::CopyTooLargeMessage = QStringLiteral("The value is too
 
 namespace {
 
-// A line longer than this is broken anywhere, not at words: Qt finds word breaks in a line that
-// has none in time that grows with the square of its length (as in the query window).
-constexpr qsizetype LongestWordWrappedLine = 10000;
-
-// The characters of UTF-8: its bytes that do not continue a character. Summed 64 bytes at a
-// time into a byte-sized sum, a loop the compiler runs on many bytes at once (100 MB in a few
+// The characters of UTF-8: its bytes that do not continue a character (100 MB in a few
 // milliseconds).
 qint64 characterCount(QByteArrayView utf8)
 {
     const auto *bytes = reinterpret_cast<const unsigned char *>(utf8.data());
-    constexpr int Run = 64;
-    qint64 count = 0;
-    qsizetype i = 0;
-    for (; i + Run <= utf8.size(); i += Run) {
-        unsigned char run = 0;
-        for (int j = 0; j < Run; ++j)
-            run += (bytes[i + j] & 0xC0) != 0x80;
-        count += run;
-    }
-    for (; i < utf8.size(); ++i)
-        count += (bytes[i] & 0xC0) != 0x80;
-    return count;
+    return CountInRuns<1>(0, utf8.size(), [bytes](qsizetype i, auto &sums) { sums[0] += (bytes[i] & 0xC0) != 0x80; })[0];
 }
 
+// Indenting grows a value with its depth times its members: a value of 1 MB nested 1,000 deep
+// would take gigabytes. One that would grow past this many times its size (or this many bytes,
+// for a small one) is shown as it is.
+constexpr qsizetype MostIndentedGrowth = 8;
+constexpr qsizetype LeastIndentedLimit = 64 * 1024;
+
 // `json` laid out one member or element a line, four blanks a level, its values exactly as they
-// were (QJsonDocument's own output would round numbers to doubles and sort the members). Empty
-// when `json` is not an object or array that parses.
-QByteArray indentedJson(const QByteArray &json)
+// were (QJsonDocument's own output would round numbers to doubles and sort the members), into
+// `out`, or only measured when `out` is nullptr; its size. Measuring stops past `most`.
+qsizetype layOutJson(const QByteArray &json, char *out, qsizetype most)
 {
-    const QByteArray start = json.left(64).trimmed();
-    if (json.size() > CellViewer::LargestIndentedJson || !(start.startsWith('{') || start.startsWith('[')))
-        return {};
-    QJsonParseError error;
-    QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError)
-        return {};
-    QByteArray out;
-    out.reserve(json.size() * 2);
+    qsizetype size = 0;
     int depth = 0;
     bool inString = false, opened = false;
-    const auto newLine = [&] { out += '\n' + QByteArray(4 * depth, ' '); };
-    for (qsizetype i = 0; i < json.size(); ++i) {
+    const auto put = [&](char c) {
+        if (out != nullptr)
+            out[size] = c;
+        ++size;
+    };
+    const auto newLine = [&] {
+        put('\n');
+        if (out != nullptr)
+            std::memset(out + size, ' ', std::size_t(4 * depth));
+        size += 4 * depth;
+    };
+    for (qsizetype i = 0; i < json.size() && size <= most; ++i) {
         const char c = json[i];
         if (inString) {
-            out += c;
+            put(c);
             if (c == '\\')
-                out += json[++i];
+                put(json[++i]);
             else if (c == '"')
                 inString = false;
             continue;
@@ -80,13 +76,13 @@ QByteArray indentedJson(const QByteArray &json)
             if (!opened) // an empty object or array stays on its line
                 newLine();
             opened = false;
-            out += c;
+            put(c);
             continue;
         }
         if (opened)
             newLine();
         opened = false;
-        out += c;
+        put(c);
         if (c == '"') {
             inString = true;
         } else if (c == '{' || c == '[') {
@@ -95,11 +91,40 @@ QByteArray indentedJson(const QByteArray &json)
         } else if (c == ',') {
             newLine();
         } else if (c == ':') {
-            out += ' ';
+            put(' ');
         }
     }
-    return out;
+    return size;
 }
+
+} // namespace
+
+// What is said of a JSON object or array: shown indented, or why it is shown as it is (it would
+// grow too much, or not fit in the memory budget); nothing for a value that is not one.
+QString CellViewer::indentJson(MemoryBudget *budget)
+{
+    const QByteArray start = value_.left(64).trimmed();
+    if (value_.size() > LargestIndentedJson || !(start.startsWith('{') || start.startsWith('[')))
+        return {};
+    QJsonParseError error;
+    QJsonDocument::fromJson(value_, &error);
+    if (error.error != QJsonParseError::NoError)
+        return {};
+    const qsizetype most = std::max(MostIndentedGrowth * value_.size(), LeastIndentedLimit);
+    const qsizetype size = layOutJson(value_, nullptr, most);
+    if (size > most)
+        return tr("; JSON, shown as it is: indented it would be over %1 times as long").arg(MostIndentedGrowth);
+    try {
+        indented_ = AllocateBudgeted<char>(budget, std::size_t(size));
+    } catch (const std::bad_alloc &) {
+        return tr("; JSON, shown as it is: indented it would not fit in the memory available");
+    }
+    layOutJson(value_, indented_.get(), size);
+    shown_ = QByteArray::fromRawData(indented_.get(), size);
+    return tr("; JSON, shown indented");
+}
+
+namespace {
 
 bool holdsLongLine(QStringView text)
 {
@@ -121,10 +146,8 @@ CellViewer::CellViewer(QWidget *parent, const QString &title, std::string_view v
     connect(&model, &QAbstractItemModel::modelAboutToBeReset, this, &QDialog::reject);
     connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this, &QDialog::reject);
     connect(&model, &QAbstractItemModel::columnsAboutToBeRemoved, this, &QDialog::reject);
-    shown_ = indentedJson(value_);
-    const bool indented = !shown_.isNull();
-    if (!indented)
-        shown_ = value_;
+    shown_ = value_;
+    const QString json = indentJson(copy.budget());
     parts_.push_back(0);
     for (qsizetype at = PartBytes; at < shown_.size(); at = parts_.back() + PartBytes) {
         while ((static_cast<unsigned char>(shown_.at(at)) & 0xC0) == 0x80)
@@ -136,7 +159,7 @@ CellViewer::CellViewer(QWidget *parent, const QString &title, std::string_view v
     const QLocale numbers = locale();
     auto *length = new QLabel(tr("%1 characters, %2 bytes").arg(numbers.toString(characterCount(value_)),
                                                                numbers.toString(value_.size())) +
-                                  (indented ? tr("; JSON, shown indented") : QString()),
+                                  json,
                               this);
     text_ = new QPlainTextEdit(this);
     text_->setReadOnly(true);
@@ -172,12 +195,7 @@ CellViewer::CellViewer(QWidget *parent, const QString &title, std::string_view v
     connect(wrap_, &QCheckBox::toggled, this, &CellViewer::setWrapped);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(copyButton, &QPushButton::clicked, this, [this, &copy] {
-        copy.copyText(
-            [this](BudgetReservation &reservation) {
-                reservation.add(2 * value_.size());
-                return std::optional<QString>(QString::fromUtf8(value_));
-            },
-            CopyTooLargeMessage);
+        copy.copyText([this](QIODevice &out) { return out.write(value_) == value_.size(); }, CopyTooLargeMessage);
     });
     showPart(0);
     text_->setFocus();

@@ -1,12 +1,15 @@
 #pragma once
 // The whole value of one cell of the results list, which shows only a cell's start: read-only
 // and selectable, wrapped or not, with its length in characters and in bytes of UTF-8. A value
-// that parses as a JSON object or array is shown indented; a BLOB's hex form shows as the
+// that parses as a JSON object or array is shown indented, unless indenting would make it many
+// times as long (a deep value) or would not fit in the memory budget: then a word says so; a BLOB's hex form shows as the
 // library gave it. Copy puts the whole value, as the cell holds it, on the clipboard; Close or
 // Esc closes the viewer.
 //
 // The editor lays a line out in time that grows with its length and more, so a long value is
 // shown a part at a time (Previous and Next part): a value of 100 MB opens at once.
+
+#include "engine/MemoryBudget.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -45,11 +48,14 @@ public:
     static const QString CopyTooLargeMessage;
 
 private:
+    QString indentJson(MemoryBudget *budget);
     void showPart(int part);
     void setWrapped(bool wrapped);
 
     QByteArray value_; // the model's bytes, not copied
-    // What is shown: the value, or the value indented as JSON.
+    // The value indented as JSON, counted against the memory budget.
+    BudgetedArray<char> indented_;
+    // What is shown: the value, or indented_.
     QByteArray shown_;
     // Where each part of shown_ starts, its size last.
     std::vector<qsizetype> parts_;

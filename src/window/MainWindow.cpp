@@ -5,6 +5,7 @@
 #include "FileDrop.h"
 #include "FormDesign.h"
 #include "KestruneBinding.h"
+#include "LongestWordWrappedLine.h"
 #include "MainWindowPort.h"
 #include "ProgramState.h"
 #include "QueryEdit.h"
@@ -142,7 +143,6 @@ void MainWindow::setUpQueryWindowAndList()
     // The switch is made when the text changes and before the new text is laid out, so a pasted
     // or loaded long line is laid out only the fast way.
     connect(queryEdit->document(), &QTextDocument::contentsChange, queryEdit, [edit = queryEdit](int from, int, int added) {
-        constexpr int LongestWordWrappedLine = 10000;
         const QTextDocument *document = edit->document();
         const auto longLineIn = [](QTextBlock block, const QTextBlock &end) {
             for (; block.isValid() && block != end; block = block.next())

@@ -113,7 +113,9 @@ void QtDesktop::setClipboardText(const QString &text, std::function<void()> when
 
 QString QtDesktop::clipboardText()
 {
-    return QGuiApplication::clipboard()->text();
+    const QString text = QGuiApplication::clipboard()->text();
+    // A text this program put there may share memory that goes when the clipboard lets it go.
+    return whenClipboardReplaced_ ? QString(text.constData(), text.size()) : text;
 }
 
 QString QtDesktop::askText(const QString &prompt, const QString &title, const QString &initial)

@@ -1,6 +1,7 @@
 #include "ResultsCopy.h"
 
 #include "ResultsModel.h"
+#include "files/CopyFormats.h"
 #include "files/Desktop.h"
 
 #include <QAction>
@@ -17,70 +18,22 @@ const QString CopyTooLargeMessage =
     QStringLiteral("The selected rows are too large to copy in the memory available.");
 const QString CopyTooLargeTitle = QStringLiteral("Copy");
 
-namespace {
-
-// The text grows in steps of at least this many characters, each counted before it is taken.
-constexpr qsizetype LeastGrowth = qsizetype{1} << 20;
-
-void appendCell(QString &text, const QString &cell)
+SelectedRows::SelectedRows(const ResultsModel &model, std::vector<int> rows) : model_(model), rows_(std::move(rows))
 {
-    const bool quoted = cell.startsWith(u'"') || cell.contains(u'\t') || cell.contains(u'\n') ||
-                        cell.contains(u'\r');
-    if (!quoted) {
-        text += cell;
-        return;
-    }
-    text += u'"';
-    for (const QChar c : cell) {
-        if (c == u'"')
-            text += u'"';
-        text += c;
-    }
-    text += u'"';
+    for (int c = 0; c < model.columnCount(); ++c)
+        names_.push_back(model.columnName(c).toUtf8());
 }
 
-void appendLine(QString &text, int columns, const auto &cellOf)
+int SelectedRows::columnCount(int64_t) const
 {
-    for (int c = 0; c < columns; ++c) {
-        if (c > 0)
-            text += u'\t';
-        appendCell(text, cellOf(c));
-    }
-    text += QLatin1StringView("\r\n");
+    return model_.columnCount();
 }
 
-} // namespace
-
-std::optional<QString> RowsAsText(const ResultsModel &model, const std::vector<int> &rows,
-                                  BudgetReservation *reservation)
+std::string_view SelectedRows::cell(int64_t row, int column) const
 {
-    const int columns = model.columnCount();
-    QString text;
-    // Room for the next line is counted before the line is added: the text doubles (so growing
-    // costs little) and its characters take two bytes each.
-    const auto makeRoom = [&](qsizetype wanted) {
-        if (reservation == nullptr || wanted <= text.capacity())
-            return true;
-        const qsizetype capacity = std::max({wanted, 2 * text.capacity(), LeastGrowth});
-        try {
-            reservation->add(2 * static_cast<int64_t>(capacity - text.capacity()));
-        } catch (const std::bad_alloc &) {
-            return false;
-        }
-        text.reserve(capacity);
-        return true;
-    };
-    appendLine(text, columns, [&](int c) { return model.columnName(c); });
-    for (const int row : rows) {
-        // A line is at most a little over twice its cells' length (quotes doubled).
-        qsizetype line = columns * 3 + 2;
-        for (int c = 0; c < columns; ++c)
-            line += 2 * model.cellText(row, c).size();
-        if (!makeRoom(text.size() + line))
-            return std::nullopt;
-        appendLine(text, columns, [&](int c) { return model.cellText(row, c); });
-    }
-    return text;
+    if (row == 0)
+        return {names_[std::size_t(column)].constData(), std::size_t(names_[std::size_t(column)].size())};
+    return model_.cellUtf8(rows_[std::size_t(row - 1)], column);
 }
 
 ResultsCopy::ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &desktop, MemoryBudget *budget)
@@ -105,10 +58,11 @@ ResultsCopy::ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &d
 
 void ResultsCopy::copySelectedRows()
 {
-    const std::vector<int> rows = selectedRows();
-    if (!rows.empty())
-        copyText([&](BudgetReservation &reservation) { return RowsAsText(model_, rows, &reservation); },
-                 CopyTooLargeMessage);
+    std::vector<int> rows = selectedRows();
+    if (rows.empty())
+        return;
+    const SelectedRows selected(model_, std::move(rows));
+    copyText([&](QIODevice &out) { return WriteTabText(out, selected); }, CopyTooLargeMessage);
 }
 
 std::vector<int> ResultsCopy::selectedRows() const
@@ -126,19 +80,17 @@ std::vector<int> ResultsCopy::selectedRows() const
     return rows;
 }
 
-void ResultsCopy::copyText(const std::function<std::optional<QString>(BudgetReservation &)> &make, const QString &tooLarge)
+void ResultsCopy::copyText(const CountedText::Writer &write, const QString &tooLarge)
 {
     try {
-        auto reservation = std::make_unique<BudgetReservation>(budget_);
-        const std::optional<QString> text = make(*reservation);
-        if (text) {
-            // The clipboard shares the text's memory, which stays counted until the clipboard
-            // lets the text go; the window may be gone by then.
-            desktop_.setClipboardText(*text, [copy = QPointer<ResultsCopy>(this)] {
+        if (std::unique_ptr<CountedText> text = CountedText::Written(budget_, write)) {
+            // The clipboard shares the text's memory, which is held until the clipboard lets
+            // the text go; the window may be gone by then.
+            desktop_.setClipboardText(text->text(), [copy = QPointer<ResultsCopy>(this)] {
                 if (copy)
                     copy->onClipboard_.reset();
             });
-            onClipboard_ = std::move(reservation);
+            onClipboard_ = std::move(text);
             return;
         }
     } catch (const std::bad_alloc &) {

@@ -9,76 +9,12 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QStringDecoder>
 #include <QTableView>
-
-#include <algorithm>
-#include <new>
 
 namespace kest {
 
 const QString InsertTablePrompt = QStringLiteral("The table to insert the rows into:");
 const QString InsertTableTitle = QStringLiteral("Copy as SQL INSERT");
-
-namespace {
-
-// The column names and then the selected rows, as the writers of CSV and the other formats read
-// rows.
-class SelectedRows final : public CsvRows {
-public:
-    SelectedRows(const ResultsModel &model, std::vector<int> rows) : model_(model), rows_(std::move(rows))
-    {
-        for (int c = 0; c < model.columnCount(); ++c)
-            names_.push_back(model.columnName(c).toUtf8());
-    }
-    int64_t rowCount() const override { return static_cast<int64_t>(rows_.size()) + 1; }
-    int columnCount(int64_t) const override { return model_.columnCount(); }
-    std::string_view cell(int64_t row, int column) const override
-    {
-        if (row == 0)
-            return {names_[std::size_t(column)].constData(), std::size_t(names_[std::size_t(column)].size())};
-        return model_.cellUtf8(rows_[std::size_t(row - 1)], column);
-    }
-
-private:
-    const ResultsModel &model_;
-    std::vector<int> rows_;
-    std::vector<QByteArray> names_;
-};
-
-// UTF-8 written here becomes `text`, whose memory is counted before it is taken, as Copy's is:
-// the text doubles (so growing costs little) and its characters take two bytes each. A write
-// that the budget refuses fails.
-class CountedTextDevice final : public QIODevice {
-public:
-    explicit CountedTextDevice(BudgetReservation &reservation) : reservation_(reservation) { open(WriteOnly); }
-    QString text;
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 size) override
-    {
-        constexpr qsizetype LeastGrowth = qsizetype{1} << 20;
-        const qsizetype wanted = text.size() + size; // no more characters than bytes
-        if (wanted > text.capacity()) {
-            const qsizetype capacity = std::max({wanted, 2 * text.capacity(), LeastGrowth});
-            try {
-                reservation_.add(2 * static_cast<int64_t>(capacity - text.capacity()));
-            } catch (const std::bad_alloc &) {
-                return -1;
-            }
-            text.reserve(capacity);
-        }
-        text += decoder_(QByteArrayView(data, size));
-        return size;
-    }
-
-private:
-    BudgetReservation &reservation_;
-    QStringDecoder decoder_{QStringDecoder::Utf8};
-};
-
-} // namespace
 
 ResultsMenu::ResultsMenu(QTableView *list, const ResultsModel &model, ResultsCopy &copy, Desktop &desktop)
     : QObject(list), list_(list), model_(model), copy_(copy), desktop_(desktop)
@@ -98,7 +34,7 @@ ResultsMenu::ResultsMenu(QTableView *list, const ResultsModel &model, ResultsCop
     };
     // Between the list's Copy and Select All.
     list_->insertActions(list_->actions().value(1),
-                         {action(tr("Copy as CS&V"), [this] { copySelectedRowsAs(CopyFormat::Csv); }),
+                         {action(tr("Copy as C&SV"), [this] { copySelectedRowsAs(CopyFormat::Csv); }),
                           action(tr("Copy as &JSON"), [this] { copySelectedRowsAs(CopyFormat::Json); }),
                           action(tr("Copy as &Markdown"), [this] { copySelectedRowsAs(CopyFormat::Markdown); }),
                           action(tr("Copy as SQL &INSERT\u2026"), [this] { copySelectedRowsAs(CopyFormat::Inserts); }),
@@ -134,18 +70,14 @@ void ResultsMenu::copySelectedRowsAs(CopyFormat format)
     }
     const SelectedRows selected(model_, std::move(rows));
     copy_.copyText(
-        [&](BudgetReservation &reservation) -> std::optional<QString> {
-            CountedTextDevice out(reservation);
-            bool written = false;
+        [&](QIODevice &out) {
             switch (format) {
-            case CopyFormat::Csv: written = WriteCsv(out, selected); break;
-            case CopyFormat::Json: written = WriteJson(out, selected); break;
-            case CopyFormat::Markdown: written = WriteMarkdown(out, selected); break;
-            case CopyFormat::Inserts:
-                written = WriteInserts(out, selected, {table.constData(), std::size_t(table.size())});
-                break;
+            case CopyFormat::Csv: return WriteCsv(out, selected);
+            case CopyFormat::Json: return WriteJson(out, selected);
+            case CopyFormat::Markdown: return WriteMarkdown(out, selected);
+            case CopyFormat::Inserts: return WriteInserts(out, selected, {table.constData(), std::size_t(table.size())});
             }
-            return written ? std::optional<QString>(std::move(out.text)) : std::nullopt;
+            return false;
         },
         CopyTooLargeMessage);
 }

@@ -27,8 +27,10 @@ QString ScriptedDesktop::openFileName(const QString &folder, const QList<FileTyp
 
 void ScriptedDesktop::setClipboardText(const QString &text, std::function<void()> whenReplaced)
 {
-    clipboardWrites_.append(text);
-    setClipboardContents(text);
+    // The text may share memory that goes when it is replaced: kept as a copy.
+    const QString copy(text.constData(), text.size());
+    clipboardWrites_.append(copy);
+    setClipboardContents(copy);
     whenClipboardReplaced_ = std::move(whenReplaced);
 }
 

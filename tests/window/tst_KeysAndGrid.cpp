@@ -170,7 +170,7 @@ private slots:
         QStringList names{f->w->results().columnName(0), f->w->results().columnName(1)};
         f->w->resultsView->selectAll();
         f->desktop.queueText(QStringLiteral("copied \"t\""));
-        for (const char *format : {"CS&V", "&JSON", "&Markdown", "SQL &INSERT\u2026"})
+        for (const char *format : {"C&SV", "&JSON", "&Markdown", "SQL &INSERT\u2026"})
             copyAs(QStringLiteral("Copy as ") + QString::fromUtf8(format));
         const QStringList copies = f->desktop.clipboardWrites();
         QCOMPARE(copies.size(), 4);
@@ -204,12 +204,12 @@ private slots:
         QCOMPARE(f->rows(), rows);
     }
 
-    // 40 MB of cells, their JSON a text of over 80 MB: a second copy does not fit beside it while
+    // 60 MB of cells, their JSON a text of over 120 MB: a second copy does not fit beside it while
     // the clipboard holds it, and does once another program has replaced it there.
     void copiesInEveryFormatAreCountedAsCopyIs()
     {
         f->run(f->w->button(Button::RunQuery), QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
-                                              "SELECT printf('%.1000c', 'y') FROM n"));
+                                              "SELECT printf('%.1500c', 'y') FROM n"));
         f->w->resultsView->selectAll();
         copyAs(QStringLiteral("Copy as &JSON"));
         copyAs(QStringLiteral("Copy as &Markdown"));

@@ -57,15 +57,15 @@ private slots:
         QCOMPARE(f.w->results().cellText(0, 0), QStringLiteral("42"));
     }
 
-    // A copied text (40 MB of cells, 128 MB of text) stays counted while the clipboard holds it,
-    // so a second does not fit beside it, and no longer once something replaces it there:
-    // another program, or the query window's Copy.
+    // A copied text (60 MB of cells, 120 MB of text) is counted once, as held, while the
+    // clipboard holds it, so a second does not fit beside it, and no longer once something
+    // replaces it there: another program, or the query window's Copy.
     void aCopiedTextIsCountedWhileTheClipboardHoldsIt()
     {
         Window f;
         QVERIFY(f.start());
         f.run(f.w->button(Button::RunQuery), QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
-                                            "SELECT printf('%.1000c', 'y') FROM n"));
+                                            "SELECT printf('%.1500c', 'y') FROM n"));
         f.w->resultsView->selectAll();
         const auto copy = [&] {
             f.w->resultsView->setFocus();
