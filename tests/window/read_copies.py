@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Reads rows that the window copied as CSV, JSON and Markdown with parsers of their own: Python's
-csv and json, and for the table GitHub's reference Markdown (cmark-gfm) rendered to HTML. Takes
+csv and json, and for the table GitHub's reference Markdown (cmark-gfm, with its tables and links) rendered to HTML. Takes
 {"csv": text, "json": text, "markdown": text} on standard input and writes each as it reads it:
 rows of cells for CSV and Markdown (<br> as a line break), the JSON with each number as
 {"number": its text}."""
@@ -34,7 +34,7 @@ class Cells(HTMLParser):
 
 copies = json.load(sys.stdin)
 table = Cells()
-table.feed(subprocess.run(["cmark-gfm", "--unsafe", "-e", "table"], input=copies["markdown"], capture_output=True,
+table.feed(subprocess.run(["cmark-gfm", "--unsafe", "-e", "table", "-e", "autolink"], input=copies["markdown"], capture_output=True,
                           text=True, check=True).stdout)
 number = lambda text: {"number": text}
 json.dump({"csv": list(csv.reader(io.StringIO(copies["csv"], newline=""))), "markdown": table.rows,

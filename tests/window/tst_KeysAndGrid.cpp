@@ -31,7 +31,7 @@ const QString CountToMillions = QStringLiteral(
 const QString Values = QStringLiteral(
     "SELECT column1 AS \"va\"\"l | ue\", typeof(column1) AS type FROM (VALUES (1), (-7), (9223372036854775807), "
     "(1.5), (-0.25), (1e20), (1e-7), ('007'), ('1.50'), ('Inf'), ('say \"hi\", then | go'), "
-    "('line' || char(13, 10) || 'two \\| *b* _c_ `d` [e] <f> &amp; ~g~'), ('it''s'), (NULL), (x'00ff'), ('\u00fcn\u00ef \u20ac\U0001F600'))");
+    "('line' || char(13, 10) || 'two \\| *b* _c_ `d` [e] <f> &amp; ~g~'), ('it''s'), ('   '), (char(9) || ' a b '), ('http://x.y/?a=1&b=2_c'), ('www.x.y/*a*'), (NULL), (x'00ff'), ('\u00fcn\u00ef \u20ac\U0001F600'))");
 
 // One letter a character of the block: k keyword (bold), c comment (italic), s string (red),
 // n number (purple), "." none.
@@ -114,7 +114,7 @@ private slots:
     {
         const QString json = QStringLiteral("{\"b\": [1, 2.50, {}], \"a\": \"x\\\"y\"}");
         f->run(f->w->button(Button::RunQuery), "SELECT '" + json + "' AS j, 'y' || replace(printf('%.100000c', 'y'), 'y', '\u00e9') || '\u20ac' AS long, "
-                               "x'00ff' AS blob");
+                               "x'00ff' AS blob, printf('%.100c', '[') || '1' || replace(printf('%.1000c', 'x'), 'x', ',1') || printf('%.100c', ']') AS deep");
         QTableView *list = f->w->resultsView;
         const ResultsModel &model = f->w->results();
         const auto viewer = [&] { return f->w->findChild<CellViewer *>(); };
@@ -155,6 +155,12 @@ private slots:
         f->click(button("Close"));
         QTRY_VERIFY(!viewer());
 
+        doubleClick(3); // indented 180 times as long: shown as it is
+        QTRY_VERIFY(viewer());
+        QCOMPARE(shown(), model.cellText(0, 3));
+        QVERIFY(viewer()->findChild<QLabel *>()->text().endsWith(QStringLiteral("; JSON, shown as it is: indented it would be over 8 times as long")));
+        f->click(button("Close"));
+        QTRY_VERIFY(!viewer());
         doubleClick(2);
         QTRY_VERIFY(viewer());
         QCOMPARE(shown(), QStringLiteral("X'00FF'"));
@@ -174,6 +180,11 @@ private slots:
             copyAs(QStringLiteral("Copy as ") + QString::fromUtf8(format));
         const QStringList copies = f->desktop.clipboardWrites();
         QCOMPARE(copies.size(), 4);
+        QString keys; // each of the menu's access keys once
+        for (const QAction *a : f->w->resultsView->actions())
+            if (const qsizetype at = a->text().indexOf(u'&'); at >= 0 && !a->isSeparator())
+                keys += a->text()[at + 1].toUpper();
+        QCOMPARE(QSet<QChar>(keys.begin(), keys.end()).size(), keys.size());
 
         QProcess reader;
         reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(KEST_READ_COPIES)});
