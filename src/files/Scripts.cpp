@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <utility>
 
 namespace kest {
 
@@ -168,6 +169,30 @@ std::optional<QByteArray> asUtf8(QByteArray bytes, const Encoding &encoding, con
     return text;
 }
 
+// Calls `line` with each line of `text`, its line end (CR, LF or CR LF) left out; the last
+// line needs no line end. memchr reads a hundred megabytes in milliseconds, byte by byte takes a
+// good part of a second: the next CR and the next LF are each looked for only once passed.
+template <typename Line> void forEachLine(QByteArrayView text, Line line)
+{
+    const char *const begin = text.data(), *const end = begin + text.size();
+    const auto find = [end](const char *from, char byte) {
+        const void *found = std::memchr(from, byte, std::size_t(end - from));
+        return found ? static_cast<const char *>(found) : end;
+    };
+    const char *nextCr = find(begin, '\r'), *nextLf = find(begin, '\n');
+    for (const char *at = begin;;) {
+        if (nextCr < at)
+            nextCr = find(at, '\r');
+        if (nextLf < at)
+            nextLf = find(at, '\n');
+        const char *lineEnd = std::min(nextCr, nextLf);
+        line(QByteArrayView(at, lineEnd));
+        if (lineEnd == end)
+            return;
+        at = lineEnd + (lineEnd == nextCr && lineEnd + 1 == nextLf && nextLf != end ? 2 : 1);
+    }
+}
+
 bool isRemComment(QByteArrayView line)
 {
     // Case-insensitive on ASCII only; no other character upper-cases to R, E or M.
@@ -194,33 +219,13 @@ void keepLine(QByteArrayView line, QByteArray &result)
 
 QByteArray keptLines(QByteArrayView text)
 {
-    const char *const begin = text.data(), *const end = begin + text.size();
-    // memchr reads a hundred megabytes in milliseconds, byte by byte takes a good part of a
-    // second: the next CR and the next LF are each looked for only once they have been passed.
-    const auto find = [end](const char *from, char byte) {
-        const void *found = std::memchr(from, byte, std::size_t(end - from));
-        return found ? static_cast<const char *>(found) : end;
-    };
     // Room for a CR LF at every line end (a lone CR or LF grows by one byte), so that the text is
     // never copied while it grows.
-    qsizetype lineEndBytes = 0;
-    for (const char byte : {'\r', '\n'})
-        for (const char *at = begin; (at = find(at, byte)) != end; ++at)
-            ++lineEndBytes;
+    qsizetype lines = 0;
+    forEachLine(text, [&lines](QByteArrayView) { ++lines; });
     QByteArray result;
-    result.reserve(text.size() + lineEndBytes + 2);
-    const char *nextCr = find(begin, '\r'), *nextLf = find(begin, '\n');
-    for (const char *at = begin;;) {
-        if (nextCr < at)
-            nextCr = find(at, '\r');
-        if (nextLf < at)
-            nextLf = find(at, '\n');
-        const char *lineEnd = std::min(nextCr, nextLf);
-        keepLine(QByteArrayView(at, lineEnd), result); // the last line needs no line end
-        if (lineEnd == end)
-            break;
-        at = lineEnd + (lineEnd == nextCr && lineEnd + 1 == nextLf && nextLf != end ? 2 : 1);
-    }
+    result.reserve(text.size() + lines + 1);
+    forEachLine(text, [&result](QByteArrayView line) { keepLine(line, result); });
     return result;
 }
 
@@ -314,34 +319,29 @@ ScriptText ReadFile(const QString &path, const MemoryGrant &grant)
     }
 }
 
+QByteArray WithCrLf(QByteArrayView text)
+{
+    qsizetype lines = 0;
+    forEachLine(text, [&lines](QByteArrayView) { ++lines; });
+    QByteArray result;
+    result.reserve(text.size() + lines);
+    bool first = true;
+    forEachLine(text, [&](QByteArrayView line) {
+        if (!std::exchange(first, false))
+            result.append("\r\n", 2);
+        result.append(line);
+    });
+    return result;
+}
+
 bool SaveFile(const QString &path, QByteArrayView utf8)
 {
-    // The query window's text ends its lines with CR LF already and is written as it is.
-    const auto loneLineEnd = [&utf8](qsizetype i) {
-        const char c = utf8[i];
-        return (c == '\r' && (i + 1 == utf8.size() || utf8[i + 1] != '\n')) ||
-               (c == '\n' && (i == 0 || utf8[i - 1] != '\r'));
-    };
-    qsizetype first = 0;
-    while (first < utf8.size() && !loneLineEnd(first))
-        ++first;
-    QByteArray normalised;
-    if (first < utf8.size()) {
-        normalised.reserve(utf8.size() + utf8.size() / 8);
-        for (qsizetype i = 0; i < utf8.size(); ++i) {
-            const char c = utf8[i];
-            if (c == '\r' || c == '\n') {
-                normalised.append("\r\n", 2);
-                if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n')
-                    ++i;
-            } else {
-                normalised.append(c);
-            }
-        }
-        utf8 = normalised;
-    }
     return WriteFileSafely(path, [utf8](QIODevice &out) {
-        return out.write(utf8.data(), utf8.size()) == utf8.size() && out.write("\r\n", 2) == 2;
+        bool written = true;
+        forEachLine(utf8, [&](QByteArrayView line) {
+            written = written && out.write(line.data(), line.size()) == line.size() && out.write("\r\n", 2) == 2;
+        });
+        return written;
     });
 }
 
