@@ -4,6 +4,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -271,24 +277,37 @@ ScriptText readScript(const QString &path, const MemoryGrant &grant)
     ScriptText result;
     if (path.isEmpty())
         return result;
-    // Looked at before it is opened: opening a pipe waits for a writer, and a device such as
-    // /dev/zero never ends.
-    const QFileInfo info(path);
-    if (!info.exists())
-        return result;
-    if (info.isDir() || !info.isFile()) {
-        result.fault = info.isDir() ? ScriptFault::Folder : ScriptFault::NotAFile;
+    // Opened without waiting (a pipe's open waits for a writer) and then looked at, so that
+    // what is read is what was looked at: a device such as /dev/zero never ends.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENXIO) { // a socket
+            result.fault = ScriptFault::NotAFile;
+        } else if (errno != ENOENT) {
+            result.fault = ScriptFault::CannotOpen;
+            result.reason = qt_error_string(errno);
+        }
         return result;
     }
-    result.size = info.size();
+    QFile file;
+    struct stat info {};
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle)) {
+        ::close(fd);
+        result.fault = ScriptFault::ReadFailed;
+        return result;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.fault = S_ISDIR(info.st_mode) ? ScriptFault::Folder : ScriptFault::NotAFile;
+        return result;
+    }
+    result.size = info.st_size;
     if (!grant(2 * result.size)) { // the file's bytes, then its kept lines
         result.fault = ScriptFault::TooBig;
         return result;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        result.fault = ScriptFault::CannotOpen;
-        result.reason = file.errorString();
+    // Read as any file: the flag was only for the open.
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        result.fault = ScriptFault::ReadFailed;
         return result;
     }
     QByteArray bytes;
