@@ -38,27 +38,15 @@ char16_t windows1252(unsigned char b)
     return b >= 0x80 && b < 0xA0 ? Windows1252High[b - 0x80] : char16_t(b);
 }
 
-// The length of the UTF-8 sequence that starts at `p`, or 0 when none does: RFC 3629, so no
-// overlong form, no surrogate, nothing past U+10FFFF.
+// The length of the UTF-8 sequence that starts at `p`, or 0 when none does. Valid is what Qt
+// finds valid (RFC 3629: no overlong form, no surrogate, nothing past U+10FFFF), the same test
+// that tells a file with no stray byte at once.
 int utf8SequenceAt(const unsigned char *p, const unsigned char *end)
 {
-    const unsigned char b = *p;
-    if (b < 0x80)
+    if (*p < 0x80)
         return 1;
-    int length = 0;
-    unsigned char low = 0x80, high = 0xBF; // the second byte's range
-    if (b >= 0xC2 && b <= 0xDF)
-        length = 2;
-    else if (b >= 0xE0 && b <= 0xEF)
-        length = 3, low = b == 0xE0 ? 0xA0 : 0x80, high = b == 0xED ? 0x9F : 0xBF;
-    else if (b >= 0xF0 && b <= 0xF4)
-        length = 4, low = b == 0xF0 ? 0x90 : 0x80, high = b == 0xF4 ? 0x8F : 0xBF;
-    if (length == 0 || end - p < length || p[1] < low || p[1] > high)
-        return 0;
-    for (int i = 2; i < length; ++i)
-        if ((p[i] & 0xC0) != 0x80)
-            return 0;
-    return length;
+    const int length = *p >= 0xF0 ? 4 : *p >= 0xE0 ? 3 : 2; // as the first byte says, if it is one
+    return end - p >= length && QByteArrayView(p, length).isValidUtf8() ? length : 0;
 }
 
 // Calls `valid(from, to)` for each run of valid UTF-8 and `stray(byte)` for each byte between.
