@@ -38,6 +38,7 @@ int engine_utf8(sqlite3 *db, const char16_t *utf16, std::string &utf8)
     int rc = sqlite3_prepare_v3(db, "SELECT ?1", -1, 0, &raw, nullptr);
     const StmtPtr convert(raw);
     const std::size_t units = std::char_traits<char16_t>::length(utf16);
+    std::u16string marked;
     for (std::size_t at = 0; rc == SQLITE_OK && at < units;) {
         // Surrogates pair up from the start of their run, which the cut before `at` did not split.
         std::size_t end = std::min(units, at + SliceUnits), run = 0;
@@ -45,8 +46,16 @@ int engine_utf8(sqlite3 *db, const char16_t *utf16, std::string &utf8)
             ++run;
         if (run % 2 == 1 && end < units)
             ++end;
-        rc = sqlite3_bind_text16(raw, 1, utf16 + at, static_cast<int>((end - at) * sizeof(char16_t)),
-                                 SQLITE_STATIC);
+        // The engine takes a value's leading U+FEFF or U+FFFE for a byte-order mark: dropped, or
+        // the rest read swapped. A slice that starts with one goes with a mark of our own order
+        // in front, which is the one dropped.
+        const char16_t *slice = utf16 + at;
+        if (utf16[at] == 0xFEFF || utf16[at] == 0xFFFE) {
+            marked.assign(1, u'\uFEFF').append(slice, end - at);
+            slice = marked.data();
+        }
+        const std::size_t bytes = (end - at + (slice == utf16 + at ? 0 : 1)) * sizeof(char16_t);
+        rc = sqlite3_bind_text16(raw, 1, slice, static_cast<int>(bytes), SQLITE_STATIC);
         if (rc == SQLITE_OK && (rc = sqlite3_step(raw)) == SQLITE_ROW) {
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(raw, 0));
             if (text == nullptr && sqlite3_errcode(db) == SQLITE_NOMEM)

@@ -68,23 +68,6 @@ void append_code_point(std::string &out, char32_t c)
 
 } // namespace
 
-bool is_valid_utf8(const char *p, std::size_t n) noexcept
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    std::size_t i = 0;
-    while (i < n) {
-        if (u[i] < 0x80) { // most cells are ASCII: take them a byte at a time without branching further
-            ++i;
-            continue;
-        }
-        const Sequence seq = next_sequence(u + i, n - i);
-        if (!seq.valid)
-            return false;
-        i += seq.length;
-    }
-    return true;
-}
-
 TextScan scan_text(const char *p, std::size_t n) noexcept
 {
     constexpr uint64_t HighBits = 0x8080808080808080ULL;
@@ -140,7 +123,10 @@ std::size_t sanitized_length(const char *p, std::size_t n) noexcept
 
 bool blob_as_text(const void *p, std::size_t n) noexcept
 {
-    return n == 0 || p == nullptr || (std::memchr(p, 0, n) == nullptr && is_valid_utf8(static_cast<const char *>(p), n));
+    if (n == 0 || p == nullptr)
+        return true;
+    const TextScan scan = scan_text(static_cast<const char *>(p), n); // it stops at a zero byte
+    return scan.length == n && scan.valid;
 }
 
 std::size_t blob_text_length(std::size_t n, bool as_text) noexcept

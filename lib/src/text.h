@@ -7,8 +7,6 @@
 
 namespace kest::text {
 
-bool is_valid_utf8(const char *p, std::size_t n) noexcept;
-
 // The length of p[0..n) up to its first zero byte, and whether that much is valid UTF-8.
 // Cells are mostly ASCII: eight bytes are checked at a time while they are.
 struct TextScan {

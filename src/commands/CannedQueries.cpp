@@ -3,6 +3,7 @@
 #include "CommandHost.h"
 #include "DemoQueries.h"
 #include "RunQuery.h"
+#include "Utf8Text.h"
 
 namespace kest {
 namespace {
@@ -32,7 +33,7 @@ void onDbInfoClicked(CommandHost &host)
 
 void onExplainClicked(CommandHost &host)
 {
-    runCanned(host, ExplainSql(host.queryText()));
+    runCanned(host, ExplainSql(Utf8Text(host.querySql())));
 }
 
 } // namespace kest

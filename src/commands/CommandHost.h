@@ -28,11 +28,11 @@ public:
     // `databaseEdit`, the database-file box.
     virtual QString databaseText() const = 0;
     virtual void setDatabaseText(const QString &text) = 0;
-    // `queryEdit`, the query window, whole, with CR LF line ends.
+    // `queryEdit`, the query window, whole, with CR LF line ends, as the clipboard takes it.
     virtual QString queryText() const = 0;
     virtual void setQueryText(const QString &text) = 0;
-    // The same as UTF-8, the bytes the library takes: a big text is handed over as it is kept,
-    // neither copied nor converted.
+    // The same as typed (LF line ends), as UTF-8, the bytes the library takes: a big text is
+    // handed over as it is kept, neither copied nor converted.
     virtual QByteArray querySql() const = 0;
     virtual void setQuerySql(QByteArray utf8) = 0;
 

@@ -4,12 +4,19 @@
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <utility>
 
 namespace kest {
 
@@ -31,27 +38,15 @@ char16_t windows1252(unsigned char b)
     return b >= 0x80 && b < 0xA0 ? Windows1252High[b - 0x80] : char16_t(b);
 }
 
-// The length of the UTF-8 sequence that starts at `p`, or 0 when none does: RFC 3629, so no
-// overlong form, no surrogate, nothing past U+10FFFF.
+// The length of the UTF-8 sequence that starts at `p`, or 0 when none does. Valid is what Qt
+// finds valid (RFC 3629: no overlong form, no surrogate, nothing past U+10FFFF), the same test
+// that tells a file with no stray byte at once.
 int utf8SequenceAt(const unsigned char *p, const unsigned char *end)
 {
-    const unsigned char b = *p;
-    if (b < 0x80)
+    if (*p < 0x80)
         return 1;
-    int length = 0;
-    unsigned char low = 0x80, high = 0xBF; // the second byte's range
-    if (b >= 0xC2 && b <= 0xDF)
-        length = 2;
-    else if (b >= 0xE0 && b <= 0xEF)
-        length = 3, low = b == 0xE0 ? 0xA0 : 0x80, high = b == 0xED ? 0x9F : 0xBF;
-    else if (b >= 0xF0 && b <= 0xF4)
-        length = 4, low = b == 0xF0 ? 0x90 : 0x80, high = b == 0xF4 ? 0x8F : 0xBF;
-    if (length == 0 || end - p < length || p[1] < low || p[1] > high)
-        return 0;
-    for (int i = 2; i < length; ++i)
-        if ((p[i] & 0xC0) != 0x80)
-            return 0;
-    return length;
+    const int length = *p >= 0xF0 ? 4 : *p >= 0xE0 ? 3 : 2; // as the first byte says, if it is one
+    return end - p >= length && QByteArrayView(p, length).isValidUtf8() ? length : 0;
 }
 
 // Calls `valid(from, to)` for each run of valid UTF-8 and `stray(byte)` for each byte between.
@@ -168,6 +163,30 @@ std::optional<QByteArray> asUtf8(QByteArray bytes, const Encoding &encoding, con
     return text;
 }
 
+// Calls `line` with each line of `text`, its line end (CR, LF or CR LF) left out; the last
+// line needs no line end. memchr reads a hundred megabytes in milliseconds, byte by byte takes a
+// good part of a second: the next CR and the next LF are each looked for only once passed.
+template <typename Line> void forEachLine(QByteArrayView text, Line line)
+{
+    const char *const begin = text.data(), *const end = begin + text.size();
+    const auto find = [end](const char *from, char byte) {
+        const void *found = std::memchr(from, byte, std::size_t(end - from));
+        return found ? static_cast<const char *>(found) : end;
+    };
+    const char *nextCr = find(begin, '\r'), *nextLf = find(begin, '\n');
+    for (const char *at = begin;;) {
+        if (nextCr < at)
+            nextCr = find(at, '\r');
+        if (nextLf < at)
+            nextLf = find(at, '\n');
+        const char *lineEnd = std::min(nextCr, nextLf);
+        line(QByteArrayView(at, lineEnd));
+        if (lineEnd == end)
+            return;
+        at = lineEnd + (lineEnd == nextCr && lineEnd + 1 == nextLf && nextLf != end ? 2 : 1);
+    }
+}
+
 bool isRemComment(QByteArrayView line)
 {
     // Case-insensitive on ASCII only; no other character upper-cases to R, E or M.
@@ -194,33 +213,13 @@ void keepLine(QByteArrayView line, QByteArray &result)
 
 QByteArray keptLines(QByteArrayView text)
 {
-    const char *const begin = text.data(), *const end = begin + text.size();
-    // memchr reads a hundred megabytes in milliseconds, byte by byte takes a good part of a
-    // second: the next CR and the next LF are each looked for only once they have been passed.
-    const auto find = [end](const char *from, char byte) {
-        const void *found = std::memchr(from, byte, std::size_t(end - from));
-        return found ? static_cast<const char *>(found) : end;
-    };
     // Room for a CR LF at every line end (a lone CR or LF grows by one byte), so that the text is
     // never copied while it grows.
-    qsizetype lineEndBytes = 0;
-    for (const char byte : {'\r', '\n'})
-        for (const char *at = begin; (at = find(at, byte)) != end; ++at)
-            ++lineEndBytes;
+    qsizetype lines = 0;
+    forEachLine(text, [&lines](QByteArrayView) { ++lines; });
     QByteArray result;
-    result.reserve(text.size() + lineEndBytes + 2);
-    const char *nextCr = find(begin, '\r'), *nextLf = find(begin, '\n');
-    for (const char *at = begin;;) {
-        if (nextCr < at)
-            nextCr = find(at, '\r');
-        if (nextLf < at)
-            nextLf = find(at, '\n');
-        const char *lineEnd = std::min(nextCr, nextLf);
-        keepLine(QByteArrayView(at, lineEnd), result); // the last line needs no line end
-        if (lineEnd == end)
-            break;
-        at = lineEnd + (lineEnd == nextCr && lineEnd + 1 == nextLf && nextLf != end ? 2 : 1);
-    }
+    result.reserve(text.size() + lines + 1);
+    forEachLine(text, [&result](QByteArrayView line) { keepLine(line, result); });
     return result;
 }
 
@@ -266,24 +265,37 @@ ScriptText readScript(const QString &path, const MemoryGrant &grant)
     ScriptText result;
     if (path.isEmpty())
         return result;
-    // Looked at before it is opened: opening a pipe waits for a writer, and a device such as
-    // /dev/zero never ends.
-    const QFileInfo info(path);
-    if (!info.exists())
-        return result;
-    if (info.isDir() || !info.isFile()) {
-        result.fault = info.isDir() ? ScriptFault::Folder : ScriptFault::NotAFile;
+    // Opened without waiting (a pipe's open waits for a writer) and then looked at, so that
+    // what is read is what was looked at: a device such as /dev/zero never ends.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENXIO) { // a socket
+            result.fault = ScriptFault::NotAFile;
+        } else if (errno != ENOENT) {
+            result.fault = ScriptFault::CannotOpen;
+            result.reason = qt_error_string(errno);
+        }
         return result;
     }
-    result.size = info.size();
+    QFile file;
+    struct stat info {};
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle)) {
+        ::close(fd);
+        result.fault = ScriptFault::ReadFailed;
+        return result;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.fault = S_ISDIR(info.st_mode) ? ScriptFault::Folder : ScriptFault::NotAFile;
+        return result;
+    }
+    result.size = info.st_size;
     if (!grant(2 * result.size)) { // the file's bytes, then its kept lines
         result.fault = ScriptFault::TooBig;
         return result;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        result.fault = ScriptFault::CannotOpen;
-        result.reason = file.errorString();
+    // Read as any file: the flag was only for the open.
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        result.fault = ScriptFault::ReadFailed;
         return result;
     }
     QByteArray bytes;
@@ -314,34 +326,29 @@ ScriptText ReadFile(const QString &path, const MemoryGrant &grant)
     }
 }
 
+QByteArray WithCrLf(QByteArrayView text)
+{
+    qsizetype lines = 0;
+    forEachLine(text, [&lines](QByteArrayView) { ++lines; });
+    QByteArray result;
+    result.reserve(text.size() + lines);
+    bool first = true;
+    forEachLine(text, [&](QByteArrayView line) {
+        if (!std::exchange(first, false))
+            result.append("\r\n", 2);
+        result.append(line);
+    });
+    return result;
+}
+
 bool SaveFile(const QString &path, QByteArrayView utf8)
 {
-    // The query window's text ends its lines with CR LF already and is written as it is.
-    const auto loneLineEnd = [&utf8](qsizetype i) {
-        const char c = utf8[i];
-        return (c == '\r' && (i + 1 == utf8.size() || utf8[i + 1] != '\n')) ||
-               (c == '\n' && (i == 0 || utf8[i - 1] != '\r'));
-    };
-    qsizetype first = 0;
-    while (first < utf8.size() && !loneLineEnd(first))
-        ++first;
-    QByteArray normalised;
-    if (first < utf8.size()) {
-        normalised.reserve(utf8.size() + utf8.size() / 8);
-        for (qsizetype i = 0; i < utf8.size(); ++i) {
-            const char c = utf8[i];
-            if (c == '\r' || c == '\n') {
-                normalised.append("\r\n", 2);
-                if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n')
-                    ++i;
-            } else {
-                normalised.append(c);
-            }
-        }
-        utf8 = normalised;
-    }
     return WriteFileSafely(path, [utf8](QIODevice &out) {
-        return out.write(utf8.data(), utf8.size()) == utf8.size() && out.write("\r\n", 2) == 2;
+        bool written = true;
+        forEachLine(utf8, [&](QByteArrayView line) {
+            written = written && out.write(line.data(), line.size()) == line.size() && out.write("\r\n", 2) == 2;
+        });
+        return written;
     });
 }
 

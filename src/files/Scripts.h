@@ -51,6 +51,10 @@ using MemoryGrant = std::function<bool(qint64 bytes)>;
 // `grant`, when given, is asked before memory is taken; it may be called on any thread.
 ScriptText ReadFile(const QString &path, const MemoryGrant &grant = {});
 
+// `text` with each line end (CR, LF or CR LF, as a script's lines end) made CR LF: the form of
+// the files the program writes and of the text it puts on the clipboard.
+QByteArray WithCrLf(QByteArrayView text);
+
 // Writes `utf8` (its line ends, whatever they are, as CR LF) and one more CR LF to `path`.
 // The previous file is replaced only when the whole write succeeded; on any failure it stays
 // byte for byte as it was, and the result is false.

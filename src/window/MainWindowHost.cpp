@@ -29,17 +29,17 @@ QString MainWindow::queryText() const
 
 void MainWindow::setQueryText(const QString &text)
 {
-    queryEdit->setCrLfText(text);
+    queryEdit->setWholeText(text);
 }
 
 QByteArray MainWindow::querySql() const
 {
-    return queryEdit->crLfUtf8();
+    return queryEdit->typedUtf8();
 }
 
 void MainWindow::setQuerySql(QByteArray utf8)
 {
-    queryEdit->setCrLfUtf8(std::move(utf8));
+    queryEdit->setWholeUtf8(std::move(utf8));
 }
 
 void MainWindow::setButtonEnabled(Button which, bool enabled)

@@ -1,12 +1,13 @@
 #pragma once
-// The query window: a QPlainTextEdit whose text leaves it as typed (a no-break space
-// stays one) with CR LF between lines, whichever way it leaves: the commands, Ctrl+C, and the
-// editor's own copy, cut and drag.
+// The query window: a QPlainTextEdit whose text leaves it as typed (a no-break space stays
+// one). The engine gets its line ends as typed, LF; the clipboard gets them as CR LF, whichever
+// way the text goes there: Copy, Ctrl+C, and the editor's own copy, cut and drag.
 //
 // A text too big for the editor to lay out within a moment (a database dump, a long multi-row
 // INSERT) is not given to the editor: it is kept once, as the UTF-8 bytes the library takes, and
-// the editor shows, read-only, its start and its size. Run Query, Exec, Save Script and Copy take
-// the whole text; Delete or Backspace empties the window; any new text replaces it.
+// the editor shows, read-only, its start and its size; its line ends stay as they came. Run
+// Query, Exec, Save Script and Copy take the whole text; Delete or Backspace empties the
+// window; any new text replaces it.
 
 #include <QByteArray>
 #include <QPlainTextEdit>
@@ -14,13 +15,6 @@
 #include <functional>
 
 namespace kest {
-
-// The editor's raw text (a selection's or the document's) as CR LF text: its paragraph
-// and line separators become CR LF, every other character stays.
-QString CrLfText(QString editorText);
-
-// The whole text of `edit` as CR LF text.
-QString CrLfText(const QPlainTextEdit &edit);
 
 // No Q_OBJECT of its own: to tests and styles it is the QPlainTextEdit it was.
 class QueryEdit : public QPlainTextEdit {
@@ -34,11 +28,12 @@ public:
     explicit QueryEdit(QWidget *parent = nullptr);
 
     // Replaces the whole text, whatever was there; its line ends may be any.
-    void setCrLfText(const QString &text);
-    void setCrLfUtf8(QByteArray utf8);
+    void setWholeText(const QString &text);
+    void setWholeUtf8(QByteArray utf8);
+    // The whole text as typed, for the engine: a big text as it is kept, not copied.
+    QByteArray typedUtf8() const;
     // The whole text with CR LF line ends.
     QString crLfText() const;
-    QByteArray crLfUtf8() const;
     // The selection with CR LF line ends; of a big text, a selection takes all of it.
     QString selectedCrLfText() const;
     bool holdsBigText() const { return !bigText_.isNull(); }
@@ -50,7 +45,7 @@ protected:
 private:
     // Shows the text if it is big, made ready on another thread from what `utf8` gives there.
     bool showIfBig(const std::function<QByteArray()> &utf8);
-    // `utf8` has CR LF line ends, `lineEnds` of them.
+    // `utf8` has `lineEnds` line ends (CR, LF or CR LF).
     void showBigText(QByteArray utf8, qsizetype lineEnds);
     void forgetBigText();
 

@@ -161,7 +161,7 @@ bool SqlHighlighter::colour(QTextBlock block)
     const QString text = block.text();
     int state = std::max(block.previous().userState(), int(Code));
     QList<QTextLayout::FormatRange> formats;
-    if (edit_->holdsBigText() || edit_->document()->characterCount() > QueryEdit::BigTextBytes ||
+    if (edit_->holdsBigText() || edit_->document()->characterCount() > LargestColouredDocument ||
         text.size() > LongestColouredLine)
         state = Code;
     else

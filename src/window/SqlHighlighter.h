@@ -2,7 +2,8 @@
 // Colours the SQL in the query window: the engine's own keywords (as the library lists them,
 // not a list of ours), strings and BLOB literals, numbers and comments. Quoted names ("…", `…`,
 // […]) and parameters are passed over as the engine reads them. A text that the window keeps
-// aside (past 256 KiB), and a line too long to lay out twice in a moment, stay uncoloured.
+// aside (past 256 KiB), a document grown as long in the editor, and a line too long to lay out
+// twice in a moment, stay uncoloured.
 //
 // The colours are the lines' layout formats, as QSyntaxHighlighter sets them, but a line is laid
 // out again only when its colours change, and lines below the view are coloured shortly after
@@ -33,8 +34,11 @@ public:
     // Owned by `edit`, whose document it colours.
     SqlHighlighter(QueryEdit *edit, QSet<QString> keywords);
 
-    // Lines longer than this stay uncoloured.
+    // Lines longer than this stay uncoloured, and documents of more characters (UTF-16 units,
+    // as the document counts them) than the most the editor is handed at once, a text of
+    // QueryEdit::BigTextBytes: what grows past that by typing costs a key its time.
     static constexpr int LongestColouredLine = 10000;
+    static constexpr int LargestColouredDocument = 256 * 1024;
     // How long after a change the lines below the view wait, and the most a slice of them takes.
     static constexpr int LaterDelay = 150;
     static constexpr int SliceMilliseconds = 8;

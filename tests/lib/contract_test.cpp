@@ -377,16 +377,20 @@ TEST_F(Contract, VersionsUnicodeSettingAndRowCountsPerThread)
     kest_free_table(table);
     // Converted by the engine: its rule for a lone surrogate (it takes the next unit along) holds
     // to the end of the statement, and a long text's pairs come back whole wherever
-    // they fall, after a prefix of either length.
+    // they fall, after a prefix of either length; U+FEFF and U+FFFE where a slice of the
+    // conversion starts (unit 262,144) are text like any other.
     kest_SetUnicodeConversion(-1);
     std::u16string pairs;
     std::string expected;
     for (int i = 0; i < 300000; ++i)
         pairs += u"\U0001F600", expected += "\xF0\x9F\x98\x80";
+    const std::u16string as(262144 - 8, u'a');
     const std::pair<std::u16string, std::vector<std::string>> texts[] = {
         {u"SELECT '\xD800x'", {"\xF0\x90\x81\xB8"}},
         {u"SELECT '" + pairs + u"'", {expected}},
-        {u"SELECT  '" + pairs + u"'", {expected}}};
+        {u"SELECT  '" + pairs + u"'", {expected}},
+        {u"SELECT '" + as + u"\uFEFFbc'", {std::string(as.size(), 'a') + "\xEF\xBB\xBF" "bc"}},
+        {u"SELECT '" + as + u"\uFFFEbc'", {std::string(as.size(), 'a') + "\xEF\xBF\xBE" "bc"}}};
     for (const auto &[sql, cells] : texts) {
         ASSERT_EQ(kest_sqlite_get_table_unicode(&table, db, sql.c_str(), nullptr, nullptr), KEST_OK);
         ASSERT_EQ(table->row_count, static_cast<int32_t>(cells.size()) + 1);
@@ -394,6 +398,10 @@ TEST_F(Contract, VersionsUnicodeSettingAndRowCountsPerThread)
             EXPECT_TRUE(KEST_CELL(table, 0, row + 1) == cells[row]) << "row " << row + 1;
         kest_free_table(table);
     }
+    char *error = nullptr; // and so at the very start, where U+FFFE is no blank to the engine
+    EXPECT_EQ(kest_sqlite_get_table_unicode(&table, db, u"\uFFFESELECT 1", &error, nullptr), KEST_ERROR);
+    EXPECT_STREQ(error, "near \"\xEF\xBF\xBESELECT\": syntax error");
+    kest_free_text(error);
     kest_SetUnicodeConversion(0);
 
     // The engine's keywords: each once, in upper case, the statements' first words among them.
