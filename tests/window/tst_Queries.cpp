@@ -1,7 +1,7 @@
 // Run Query, Exec, Stop and Clear through the real buttons: status lines, list contents, the
 // display limit, the CSV question and file, and the buttons afterwards.
 
-#include "StatusLine.h"
+#include "StatusTexts.h"
 #include "WindowTest.h"
 
 #include <QDir>
@@ -33,6 +33,7 @@ QString numbers(int last, const QString &select = QStringLiteral("i"))
 // Cells with quotes, commas and a line break, as the CSV file must carry them.
 const QString Awkward = QStringLiteral("i AS id, 'say \"' || i || '\", then, go' AS text, char(13, 10) AS crlf, NULL AS none");
 
+const QString Stopped = QStringLiteral("Stopped - only the rows found before the stop");
 const QString QueryCancelled = QStringLiteral("0 rows - Status code: 9 (User cancelled - no data will be returned)");
 
 } // namespace
@@ -87,9 +88,15 @@ private slots:
             QCOMPARE(f->status(), blank + "0 rows - Status code: 0 (OK) - The query took: 0.000 second(s)");
             QVERIFY(!QFile::exists(f->path(QStringLiteral("test.db"))));
         }
-        f->w->databaseEdit->setText(f->folder.path() + QLatin1Char('/'));
-        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT 1"));
-        QCOMPARE(f->status(), QStringLiteral("0 rows - Status code: 0 (14) - The query took: 0.000 second(s)"));
+        // The open's code and the file: an empty box (the folder), a folder, a missing folder.
+        for (const QString &typed : {QString(), f->folder.path(), f->path(QStringLiteral("missing/a.db"))}) {
+            f->w->databaseEdit->setText(typed);
+            for (const QString &blank : {QString(), QStringLiteral(" ")}) {
+                f->run(f->w->button(blank.isEmpty() ? Button::RunQuery : Button::Exec), QStringLiteral("SELECT 1"));
+                QCOMPARE(f->status(), blank + "0 rows - Status code: 14 (Cannot open the database " +
+                                          (typed.isEmpty() ? f->folder.path() + '/' : typed) + ") - The query took: 0.000 second(s)");
+            }
+        }
         // A time not above zero shows as zero; the window's clock cannot run backwards, so only here.
         QCOMPARE(FormatSeconds(-0.5f, QLocale()), QStringLiteral("0.000"));
     }
@@ -108,7 +115,7 @@ private slots:
         QTest::newRow("exec count") << true << count << QStringLiteral(" 0 rows - Status code: 9 (User cancelled)");
         QTest::newRow("query script") << false << script << QueryCancelled;
         QTest::newRow("exec script") << true << script << QStringLiteral(" 0 rows - Status code: 9 (User cancelled)");
-        QTest::newRow("exec rows") << true << numbers(100000000) << QStringLiteral(" rows - Status code: 4 (OK)");
+        QTest::newRow("exec rows") << true << numbers(100000000) << " rows - Status code: 4 (" + Stopped + ')';
         // Too big for the editor; Stop in its last statement leaves the database as it was.
         QTest::newRow("query big transaction") << false << "BEGIN;\r\n" + script + count + ";\r\nCOMMIT;" << QueryCancelled;
     }
@@ -287,8 +294,34 @@ private slots:
                                       f->path(QStringLiteral("Kestrune-output.csv")));
         QCOMPARE(question.title, QStringLiteral("Demo"));
         QVERIFY(question.buttons == MessageButtons::YesNo && question.icon == MessageIcon::Question);
+        const QString limitPrompt = question.prompt;
         QVERIFY(!QFile::exists(f->path(QStringLiteral("Kestrune-output.csv"))));
         QVERIFY(f->w->button(Button::Exec)->hasFocus());
+
+        // Stopped past the limit: the status and the question say so, and Yes saves what was found.
+        connect(f->w->statusBar, &QStatusBar::messageChanged, [&](const QString &text) {
+            if (text.endsWith(QStringLiteral(" rows found")) && text.sliced(1).section(u' ', 0, 0).toInt() > 25000)
+                f->click(f->w->button(Button::Stop));
+        });
+        f->desktop.queueAnswer(MessageAnswer::Yes);
+        f->run(f->w->button(Button::Exec), numbers(100000000));
+        const QString line = f->untimedStatus();
+        QVERIFY2(line.endsWith(" rows - Status code: 4 (" + Stopped + ')'), qPrintable(line));
+        QCOMPARE(f->desktop.messages().at(1).prompt, "The query was stopped: these are only the rows found before the stop\r\n\r\n" + limitPrompt);
+        QCOMPARE(f->file(QStringLiteral("Kestrune-output.csv")).count('\n'), QLocale().toInt(line.sliced(1).section(u' ', 0, 0)));
+    }
+
+    // The engine's own names: its in-memory database, new for each run, and a URI as it takes it.
+    void theEnginesOwnNames()
+    {
+        for (const QString &name : {QStringLiteral(":memory:"), QStringLiteral("file:m?mode=memory")}) {
+            f->w->databaseEdit->setText(name);
+            for (int run = 0; run < 2; ++run) {
+                f->run(f->w->button(Button::RunQuery), QStringLiteral("CREATE TABLE t(x)"));
+                QCOMPARE(f->untimedStatus(), QStringLiteral("0 rows - Status code: 0 (Success)"));
+            }
+        }
+        QVERIFY(QDir(f->folder.path()).isEmpty());
     }
 
     void yesWritesEveryRowToTheCsvFile()
