@@ -80,23 +80,30 @@ private slots:
         QVERIFY(QFile::exists(f->path(QStringLiteral("test.db")))); // a bare name is in the program's folder
     }
 
+    // Nothing to run; nowhere to run it (the open's code and the file: an empty box names the
+    // folder, a folder, a missing folder); the engine's own names, its in-memory database (new
+    // for each run) and a URI as it takes them. None of them makes a file.
     void nothingToRunOrNowhereToRun()
     {
-        for (QPushButton *button : {f->w->button(Button::RunQuery), f->w->button(Button::Exec)}) {
-            const QString blank = button == f->w->button(Button::Exec) ? QStringLiteral(" ") : QString();
+        for (const QString &blank : {QString(), QStringLiteral(" ")}) {
+            QPushButton *button = f->w->button(blank.isEmpty() ? Button::RunQuery : Button::Exec);
             f->run(button, QString());
             QCOMPARE(f->status(), blank + "0 rows - Status code: 0 (OK) - The query took: 0.000 second(s)");
-            QVERIFY(!QFile::exists(f->path(QStringLiteral("test.db"))));
-        }
-        // The open's code and the file: an empty box (the folder), a folder, a missing folder.
-        for (const QString &typed : {QString(), f->folder.path(), f->path(QStringLiteral("missing/a.db"))}) {
-            f->w->databaseEdit->setText(typed);
-            for (const QString &blank : {QString(), QStringLiteral(" ")}) {
-                f->run(f->w->button(blank.isEmpty() ? Button::RunQuery : Button::Exec), QStringLiteral("SELECT 1"));
+            for (const QString &typed : {QString(), f->folder.path(), f->path(QStringLiteral("missing/a.db"))}) {
+                f->w->databaseEdit->setText(typed);
+                f->run(button, QStringLiteral("SELECT 1"));
                 QCOMPARE(f->status(), blank + "0 rows - Status code: 14 (Cannot open the database " +
                                           (typed.isEmpty() ? f->folder.path() + '/' : typed) + ") - The query took: 0.000 second(s)");
             }
+            for (const char *name : {":memory:", "file:m?mode=memory"}) {
+                f->w->databaseEdit->setText(QString::fromLatin1(name));
+                f->run(button, QStringLiteral("CREATE TABLE t(x)"));
+                f->click(button);
+                QCOMPARE(f->untimedStatus(), blank + "0 rows - Status code: 0 (Success)");
+            }
+            f->w->databaseEdit->setText(QStringLiteral("test.db"));
         }
+        QVERIFY(QDir(f->folder.path()).isEmpty());
         // A time not above zero shows as zero; the window's clock cannot run backwards, so only here.
         QCOMPARE(FormatSeconds(-0.5f, QLocale()), QStringLiteral("0.000"));
     }
@@ -305,42 +312,8 @@ private slots:
         });
         f->desktop.queueAnswer(MessageAnswer::Yes);
         f->run(f->w->button(Button::Exec), numbers(100000000));
-        const QString line = f->untimedStatus();
-        QVERIFY2(line.endsWith(" rows - Status code: 4 (" + Stopped + ')'), qPrintable(line));
         QCOMPARE(f->desktop.messages().at(1).prompt, "The query was stopped: these are only the rows found before the stop\r\n\r\n" + limitPrompt);
-        QCOMPARE(f->file(QStringLiteral("Kestrune-output.csv")).count('\n'), QLocale().toInt(line.sliced(1).section(u' ', 0, 0)));
-    }
-
-    // The engine's own names: its in-memory database, new for each run, and a URI as it takes it.
-    void theEnginesOwnNames()
-    {
-        for (const QString &name : {QStringLiteral(":memory:"), QStringLiteral("file:m?mode=memory")}) {
-            f->w->databaseEdit->setText(name);
-            for (int run = 0; run < 2; ++run) {
-                f->run(f->w->button(Button::RunQuery), QStringLiteral("CREATE TABLE t(x)"));
-                QCOMPARE(f->untimedStatus(), QStringLiteral("0 rows - Status code: 0 (Success)"));
-            }
-        }
-        QVERIFY(QDir(f->folder.path()).isEmpty());
-    }
-
-    void yesWritesEveryRowToTheCsvFile()
-    {
-        f->desktop.queueAnswer(MessageAnswer::Yes);
-        f->run(f->w->button(Button::Exec), numbers(25001, Awkward));
-        QByteArray expected;
-        for (int i = 1; i <= 25001; ++i)
-            expected += "\"" + QByteArray::number(i) + "\",\"say \"\"" + QByteArray::number(i) +
-                        "\"\", then, go\",\"\r\n\",\"\"\r\n";
-        const QByteArray written = f->file(QStringLiteral("Kestrune-output.csv"));
-        QCOMPARE(written.size(), expected.size());
-        QVERIFY(written == expected);
-        QCOMPARE(f->desktop.messages().size(), 2);
-        const ScriptedDesktop::Message &done = f->desktop.messages().at(1);
-        QCOMPARE(done.prompt, QStringLiteral("Length of the saved file was 1.00 Mb"));
-        QCOMPARE(done.title, QStringLiteral("Success"));
-        QVERIFY(done.buttons == MessageButtons::Ok && done.icon == MessageIcon::Information);
-        QCOMPARE(f->untimedStatus(), QStringLiteral(" 25,001 rows - Status code: 0 (Success)"));
+        QCOMPARE(f->file(QStringLiteral("Kestrune-output.csv")).count('\n'), QLocale().toInt(f->status().sliced(1).section(u' ', 0, 0)));
     }
 
     void bothPathsAndUnicodeSettingsGiveTheSameRows()
