@@ -11,7 +11,7 @@
 #include "ProgramState.h"
 #include "QueryClock.h"
 #include "QuerySteps.h"
-#include "StatusLine.h"
+#include "StatusTexts.h"
 #include "WindowPort.h"
 
 #include <QScopeGuard>

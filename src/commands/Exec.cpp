@@ -9,7 +9,7 @@
 #include "Paths.h"
 #include "ProgramState.h"
 #include "QuerySteps.h"
-#include "StatusLine.h"
+#include "StatusTexts.h"
 #include "WindowPort.h"
 
 #include <QFileInfo>
@@ -29,7 +29,7 @@ void offerCsvExport(CommandHost &host)
     Desktop &desktop = host.desktop();
     const QString csvPath = CsvOutputPath(host.programFolder());
     const bool redirected = DataFolder(host.programFolder()) != host.programFolder();
-    if (desktop.message(CsvQuestion(csvPath), CsvQuestionTitle, MessageButtons::YesNo, MessageIcon::Question) !=
+    if (desktop.message(CsvQuestion(csvPath, state.ExecStopped), CsvQuestionTitle, MessageButtons::YesNo, MessageIcon::Question) !=
         MessageAnswer::Yes)
         return;
     host.port().refresh();
@@ -56,9 +56,11 @@ void offerCsvExport(CommandHost &host)
 
 } // namespace
 
-QString CsvQuestion(const QString &csvPath)
+QString CsvQuestion(const QString &csvPath, bool stopped)
 {
-    return QStringLiteral("Only the first ") + QString::number(ExecDisplayLimit) +
+    const QString cutShort = QStringLiteral("The query was stopped: these are only the rows found before the stop") +
+                             LineBreak + LineBreak;
+    return (stopped ? cutShort : QString()) + QStringLiteral("Only the first ") + QString::number(ExecDisplayLimit) +
            QStringLiteral(" rows have been displayed to prevent system lockup") + LineBreak + LineBreak +
            QStringLiteral("You should consider refining your query (and avoid cross-joins)") + LineBreak + LineBreak +
            QStringLiteral("Would you like to save the rest in CSV format to: ") + LineBreak + LineBreak + csvPath;

@@ -16,8 +16,9 @@ inline constexpr QLatin1StringView CsvQuestionTitle{"Demo"};
 inline constexpr QLatin1StringView CsvWrittenTitle{"Success"};
 inline constexpr QLatin1StringView CsvFailedTitle{"Error"};
 
-// The limit message: why only part of the rows show, and where the CSV file would go.
-QString CsvQuestion(const QString &csvPath);
+// The limit message: why only part of the rows show, and where the CSV file would go; for a run
+// that Stop ended, first that its rows are only those found before the stop.
+QString CsvQuestion(const QString &csvPath, bool stopped = false);
 // "Length of the saved file was " + megabytes as "###,##0.00" + " Mb"; when the file went to the
 // per-user data folder instead of the program's folder, two line breaks and its path follow.
 QString CsvWrittenMessage(int64_t bytes, const QLocale &locale, const QString &redirectedPath = {});

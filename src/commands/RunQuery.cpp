@@ -7,7 +7,7 @@
 #include "Paths.h"
 #include "ProgramState.h"
 #include "QuerySteps.h"
-#include "StatusLine.h"
+#include "StatusTexts.h"
 #include "WindowPort.h"
 
 namespace kest {

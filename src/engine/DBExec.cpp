@@ -2,6 +2,7 @@
 
 #include "ByteArena.h"
 #include "KestruneBinding.h"
+#include "OpenDatabase.h"
 #include "ProgramState.h"
 #include "QueryClock.h"
 #include "RunTimeFailure.h"
@@ -19,7 +20,6 @@
 namespace kest {
 namespace {
 
-constexpr int32_t OpenReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
 constexpr int32_t RowsPerProgressText = 5000;
 constexpr std::chrono::milliseconds ProgressPause{10};
 // The list keeps its texts in large buffers: the last one may be mostly unused.
@@ -97,7 +97,10 @@ bool storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *row
         run.rowsFoundToShow.store(state.ExecRowCount, std::memory_order_relaxed);
         std::this_thread::sleep_for(ProgressPause);
     }
-    return state.StopRequested.exchange(false);
+    if (!state.StopRequested.exchange(false))
+        return false;
+    state.ExecStopped = true;
+    return true;
 }
 
 } // namespace
@@ -139,21 +142,16 @@ int64_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
     int64_t rows = 0;
     recordingFailure([&] {
         state.ExecRowCount = 0;
+        state.ExecStopped = false;
         state.StopRequested = false;
     });
     checkpoint = ExecStep::CheckInput;
     if (!sqlText.isEmpty() && !databasePath.isEmpty()) {
         checkpoint = ExecStep::Open;
         int16_t openStatus = 0;
-        recordingFailure([&] { openStatus = library.sqlite3_open_v2(databasePath.toUtf8(), handle, OpenReadWriteCreate, nullptr); });
-        if (openStatus != 0) {
-            statusMessage = QString::number(openStatus);
+        recordingFailure([&] { openStatus = OpenDatabase(library, databasePath, handle); });
+        if (!Opened(openStatus, handle, databasePath, statusMessage, statusCode))
             return 0;
-        }
-        if (handle == 0) {
-            statusMessage = QStringLiteral("No database handle returned");
-            return 0;
-        }
         checkpoint = ExecStep::Prepare;
         state.ExecRowCount = 0;
         state.ExecResults.chargeTo(&library);
@@ -188,8 +186,10 @@ int64_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
             recordingFailure([&] { RunOnQueryThread(call, tick, interrupt); });
         }
         elapsedSeconds = clock.elapsedSeconds();
-        if (status == KEST_INTERRUPT)
+        if (status == KEST_INTERRUPT) {
             state.StopRequested = false; // acted on by the progress callback, which leaves it set
+            state.ExecStopped = true;
+        }
         // A row that could not be stored fails the exec step itself.
         if (run.callbackFailure)
             recordingFailure([&] { std::rethrow_exception(run.callbackFailure); });
@@ -246,7 +246,10 @@ int64_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
         checkpoint = ExecStep::Report;
         recordingFailure([&] {
             const QString errorText = toQString(error);
-            if (errorText.isEmpty())
+            // Stop's code adds no words of its own, and a result cut short must not read as whole.
+            if (errorText.isEmpty() && status == KEST_ABORT && state.ExecStopped)
+                statusMessage += StoppedText();
+            else if (errorText.isEmpty())
                 AppendStatusText(QueryPath::RowCallback, status, statusMessage);
             else
                 statusMessage = errorText;

@@ -2,6 +2,7 @@
 
 #include "EventPump.h"
 #include "KestruneBinding.h"
+#include "OpenDatabase.h"
 #include "ProgramState.h"
 #include "QueryClock.h"
 #include "RunTimeFailure.h"
@@ -15,8 +16,6 @@
 
 namespace kest {
 namespace {
-
-constexpr int32_t OpenReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
 
 // The window answers between the steps of a large fill (a Clear may then empty the list).
 void fillList(WindowPort &window, KestTable table, int32_t rows)
@@ -45,15 +44,9 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
 
     int32_t handle = 0;
     int16_t openStatus = 0;
-    RecordingFailure(statusMessage, [&] { openStatus = library.sqlite3_open_v2(databasePath.toUtf8(), handle, OpenReadWriteCreate, nullptr); });
-    if (openStatus != 0) {
-        statusMessage = QString::number(openStatus);
+    RecordingFailure(statusMessage, [&] { openStatus = OpenDatabase(library, databasePath, handle); });
+    if (!Opened(openStatus, handle, databasePath, statusMessage, statusCode))
         return 0;
-    }
-    if (handle == 0) {
-        statusMessage = QStringLiteral("No database handle returned");
-        return 0;
-    }
     RecordingFailure(statusMessage, [&] { RegisterProgress(library, handle); });
 
     KestTable table;

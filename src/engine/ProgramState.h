@@ -34,6 +34,8 @@ struct ProgramState {
     ExecStore ExecResults;
     ExecSpill ExecRowsOnDisk;
     int64_t ExecRowCount = 0;
+    // The last Exec run was ended by Stop: its rows are only those found before.
+    bool ExecStopped = false;
 };
 
 // The most rows that Exec shows in the results list; the rest go only to the CSV export.

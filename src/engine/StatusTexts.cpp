@@ -1,5 +1,10 @@
 #include "StatusTexts.h"
 
+#include "Paths.h"
+#include "WindowPort.h"
+
+#include <QFileInfo>
+
 #include <array>
 
 namespace kest {
@@ -41,6 +46,49 @@ QString StatusTextFor(QueryPath path, int16_t code)
 void AppendStatusText(QueryPath path, int16_t code, QString &statusMessage)
 {
     statusMessage += StatusTextFor(path, code);
+}
+
+QString StoppedText()
+{
+    return QStringLiteral("Stopped - only the rows found before the stop");
+}
+
+QString OpenFailedText(const QString &databasePath)
+{
+    QString text = QStringLiteral("Cannot open the database ") + databasePath;
+    const QString folderFailure = DataFolderFailure(QFileInfo(databasePath).path());
+    if (!folderFailure.isEmpty())
+        text += QStringLiteral(": ") + folderFailure;
+    return text;
+}
+
+QString FormatRowCount(int64_t rows, const QLocale &locale)
+{
+    QLocale grouped = locale;
+    grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return grouped.toString(rows);
+}
+
+QString FormatSeconds(float seconds, const QLocale &locale)
+{
+    QLocale plain = locale;
+    plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
+    // Not greater than 0 (a NaN included) shows as 0.
+    const double shown = seconds > 0 ? static_cast<double>(seconds) : 0.0;
+    return plain.toString(shown, 'f', 3);
+}
+
+void AddQueryTimeToStatusBar(WindowPort &window, float seconds, const QLocale &locale)
+{
+    window.setStatusText(window.statusText() + QStringLiteral(" - The query took: ") + FormatSeconds(seconds, locale) +
+                         QStringLiteral(" second(s)"));
+}
+
+QString StatusCodeAndMessage(int16_t statusCode, const QString &statusMessage)
+{
+    QString text = QStringLiteral(" - Status code: ") + QString::number(statusCode);
+    text += statusMessage.isEmpty() ? QStringLiteral(" (OK)") : QStringLiteral(" (") + statusMessage + QLatin1Char(')');
+    return text;
 }
 
 } // namespace kest

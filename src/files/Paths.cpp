@@ -6,10 +6,14 @@
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
 
 namespace kest {
 
@@ -49,14 +53,36 @@ QString UserDataHome()
 }
 
 // Creates `folder` and whatever of its path is missing, each private to the user (0700) as the
-// XDG rules ask; folders that are there are left as they are.
-void MakePrivateFolder(const QString &folder)
+// XDG rules ask; folders that are there are left as they are. Returns the system's words for
+// the first folder that could not be made, or empty text.
+QString MakePrivateFolder(const QString &folder)
 {
     const QFileInfo info(folder);
+    const QString cannotMake = QStringLiteral("the folder %1 could not be made: %2");
     if (info.exists() || info.isRoot())
-        return;
-    MakePrivateFolder(info.absolutePath());
-    QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        return info.isDir() ? QString() : cannotMake.arg(folder, QString::fromLocal8Bit(std::strerror(EEXIST)));
+    if (QString failure = MakePrivateFolder(info.absolutePath()); !failure.isEmpty())
+        return failure;
+#ifdef Q_OS_UNIX
+    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
+        return cannotMake.arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+#else
+    if (!QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+        return cannotMake.arg(folder, QStringLiteral("the system refused it"));
+#endif
+    return {};
+}
+
+// Why the data folder last asked for could not be made, for the message of the open that then
+// fails; each command asks for the folder again, so one is enough.
+std::mutex failureLock;
+QString failedFolder, folderFailure;
+
+void recordFolderFailure(const QString &folder, const QString &failure)
+{
+    const std::lock_guard lock(failureLock);
+    failedFolder = failure.isEmpty() ? QString() : folder;
+    folderFailure = failure;
 }
 
 } // namespace
@@ -89,12 +115,21 @@ QString DataFolder(const QString &programFolder)
     // Without a home there is no private place for the files: the path named lies under the
     // folder that stands for "no home" in the password database, which is not created, so the
     // writes and opens that follow fail with their usual messages.
-    if (dataHome.isEmpty())
-        return QStringLiteral("/nonexistent/kestrune-demo");
+    if (dataHome.isEmpty()) {
+        const QString nowhere = QStringLiteral("/nonexistent/kestrune-demo");
+        recordFolderFailure(nowhere, QStringLiteral("the user has no home folder to hold it"));
+        return nowhere;
+    }
     // A fixed folder name rather than the executable's, so that a renamed copy finds its files.
     const QString folder = QDir::cleanPath(dataHome + QStringLiteral("/kestrune-demo"));
-    MakePrivateFolder(folder);
+    recordFolderFailure(folder, MakePrivateFolder(folder));
     return folder;
+}
+
+QString DataFolderFailure(const QString &folder)
+{
+    const std::lock_guard lock(failureLock);
+    return folder == failedFolder ? folderFailure : QString();
 }
 
 QString SavedScriptPath(const QString &programFolder)
@@ -109,6 +144,9 @@ QString CsvOutputPath(const QString &programFolder)
 
 QString CompleteDatabasePath(const QString &path, const QString &programFolder)
 {
+    // The engine's own names: its in-memory database, and a URI, which it resolves itself.
+    if (path == InMemoryDatabase || IsDatabaseUri(path))
+        return path;
     if (std::any_of(path.begin(), path.end(), IsDirectorySeparator))
         return path;
     return JoinPath(DataFolder(programFolder), path);

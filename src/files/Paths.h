@@ -29,11 +29,26 @@ QString JoinPath(const QString &folder, const QString &fileName);
 // returned, and the write or open that follows fails with its usual message.
 QString DataFolder(const QString &programFolder);
 
+// Why `folder`, the data folder that DataFolder() last gave, could not be made ("the folder …
+// could not be made: " and the system's words), or empty text when it was or is another folder.
+QString DataFolderFailure(const QString &folder);
+
 // The fixed files, in DataFolder(programFolder).
 QString SavedScriptPath(const QString &programFolder);
 QString CsvOutputPath(const QString &programFolder);
 
-// A path without any directory separator names a file in DataFolder(programFolder), so that all
+// The engine's name of a database that lives in memory for one connection.
+inline constexpr QLatin1StringView InMemoryDatabase{":memory:"};
+
+// A URI, which the engine resolves itself.
+inline bool IsDatabaseUri(const QString &path)
+{
+    return path.startsWith(QLatin1String("file:"));
+}
+
+// The engine's own names are used as typed: ":memory:" and a URI ("file:" and the rest, a
+// relative one taken from the working folder, as the engine takes it). A path without any
+// directory separator names a file in DataFolder(programFolder), so that all
 // commands work on the same file whatever the current directory; any other path is used as
 // typed. An empty path becomes the folder itself (with a trailing separator), which no
 // database open accepts.

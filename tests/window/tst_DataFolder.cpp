@@ -45,6 +45,22 @@ private slots:
         QVERIFY(QDir(bin).isEmpty() && f.wroteNothingElsewhere());
     }
 
+    // A data folder that cannot be made (a file where the home should be): the open that fails says why.
+    void aDataFolderThatCannotBeMadeIsNamed()
+    {
+        Window f;
+        const QString home = f.path(QStringLiteral("home"));
+        QVERIFY(f.start(QStringLiteral("Albums.db")) && QDir().mkpath(f.path(QStringLiteral("share/kestrune-demo"))) &&
+                QDir().mkpath(f.path(QStringLiteral("bin"))) && QFile(home).open(QIODevice::WriteOnly));
+        f.w->setProgramFolder(f.path(QStringLiteral("bin"))); // installed
+        const QByteArray previous = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] { qputenv("HOME", previous); });
+        qputenv("HOME", home.toUtf8()), qunsetenv("XDG_DATA_HOME");
+        f.run(f.w->button(Button::RunQuery), QStringLiteral("SELECT 1"));
+        QCOMPARE(f.untimedStatus(), "0 rows - Status code: 14 (Cannot open the database " + home +
+                                        "/.local/share/kestrune-demo/Albums.db: the folder " + home + " could not be made: File exists)");
+    }
+
     // A link at the saved script's path to another's file: the save replaces the link, and the
     // file it names stays as it was (the CSV export saves the same way).
     void aSaveReplacesAPlantedLinkNotTheFileItNames()

@@ -61,10 +61,11 @@ class KeysAndGridTests : public QObject {
             if (a->text() == action)
                 a->trigger();
     }
-    bool drop(QWidget *on, const QString &path)
+    bool drop(QWidget *on, const QString &path) { return drop(on, QList<QUrl>{QUrl::fromLocalFile(path)}); }
+    bool drop(QWidget *on, const QList<QUrl> &urls)
     {
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(path)});
+        data.setUrls(urls);
         QDragEnterEvent enter({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
         // Shift proposes a move, which a drop must never take: the file's owner would delete it.
         QDropEvent dropped(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
@@ -278,6 +279,21 @@ private slots:
         QTRY_COMPARE(f->desktop.messages().size(), 1);
         QCOMPARE(f->desktop.messages()[0].prompt, "Failed to load SQL from " + script.fileName() +
                                                       "\r\n\r\nIt is not text: it holds a NUL byte.");
+
+        // A drop that cannot be taken is answered; "localhost" is this computer.
+        const QString missing = f->path(QStringLiteral("missing.sql")), bad = f->folder.path() + "/%FF.db";
+        const std::pair<QList<QUrl>, QString> answered[] = {
+            {{QUrl::fromLocalFile(missing)}, "Failed to load SQL from " + missing + "\r\n\r\nIt does not exist."},
+            {{QUrl("file://" + bad)}, "Cannot use " + bad + "\r\n\r\nIts name is not valid UTF-8, so it cannot be opened by its name."},
+            {{QUrl("file://elsewhere/a.db")}, "Cannot use //elsewhere/a.db\r\n\r\nIt is on another computer."},
+            {{QUrl::fromLocalFile(missing), QUrl::fromLocalFile(bad)}, "Drop one file at a time: none of these was used.\r\n\r\n" + missing + "\r\n" + bad},
+        };
+        for (const auto &[urls, prompt] : answered) {
+            QVERIFY(drop(f->w.get(), urls));
+            QTRY_COMPARE(f->desktop.messages().constLast().prompt, prompt);
+        }
+        QVERIFY(drop(f->w.get(), {QUrl("file://LocalHost" + f->path(QStringLiteral("c.db")))}));
+        QTRY_COMPARE(f->w->databaseEdit->text(), f->path(QStringLiteral("c.db")));
     }
 };
 
