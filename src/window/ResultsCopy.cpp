@@ -56,6 +56,17 @@ ResultsCopy::ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &d
     list_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
+ResultsCopy::~ResultsCopy()
+{
+    // The clipboard outlives the window: at the program's end the desktop's clipboard manager
+    // may still take its text, so it gets a copy of its own before this memory goes.
+    if (onClipboard_) {
+        const QString shared = onClipboard_->text();
+        desktop_.setClipboardText(QString(shared.constData(), shared.size()), {});
+        onClipboard_.reset();
+    }
+}
+
 void ResultsCopy::copySelectedRows()
 {
     std::vector<int> rows = selectedRows();

@@ -47,6 +47,7 @@ public:
     // Owned by `list`, whose model is `model`. The text is counted against `budget` (nullptr:
     // not counted).
     ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &desktop, MemoryBudget *budget = nullptr);
+    ~ResultsCopy() override;
 
     void copySelectedRows();
     // The selected rows, each once, in the list's order.

@@ -27,10 +27,10 @@ QString ScriptedDesktop::openFileName(const QString &folder, const QList<FileTyp
 
 void ScriptedDesktop::setClipboardText(const QString &text, std::function<void()> whenReplaced)
 {
-    // The text may share memory that goes when it is replaced: kept as a copy.
-    const QString copy(text.constData(), text.size());
-    clipboardWrites_.append(copy);
-    setClipboardContents(copy);
+    // The record keeps a copy; the clipboard, like the real one, holds the text as given, whose
+    // memory may go when it is replaced, so a text freed while still there is read freed.
+    clipboardWrites_.append(QString(text.constData(), text.size()));
+    setClipboardContents(text);
     whenClipboardReplaced_ = std::move(whenReplaced);
 }
 

@@ -78,6 +78,8 @@ private slots:
         QCOMPARE(copy(), 2);
         f.click(f.w->button(Button::Copy));
         QCOMPARE(copy(), 4);
+        f.w.reset(); // the clipboard outlives the window, which held the memory of its text
+        QCOMPARE(f.desktop.clipboardText(), f.desktop.clipboardWrites().constLast());
     }
 
     // A pasted text whose UTF-8 and CR LF copy would not fit, or that the library would cut at
