@@ -34,9 +34,10 @@
 **    SQL that the caller runs may still change process-wide settings (PRAGMA
 **    soft_heap_limit, hard_heap_limit): that is the caller's own doing.
 **  - Every engine setting it makes belongs to its own connections: the two
-**    above, a progress handler (which also calls the caller's), and a bound on
-**    the length of a text or blob (SQLITE_LIMIT_LENGTH) lowered for each query
-**    and put back to the connection's own when the query ends.
+**    above, a progress handler (which also calls the caller's), a busy
+**    handler (below), and a bound on the length of a text or blob
+**    (SQLITE_LIMIT_LENGTH) lowered for each query and put back to the
+**    connection's own when the query ends. Nothing of it is process-wide.
 **  - It starts no thread and installs no signal or fork handler. It may be
 **    unloaded once every connection is closed and everything it handed out is
 **    released. Its table of connections and its record of kest_memory_alloc()
@@ -47,9 +48,11 @@
 **    /proc/self/statm (see the memory budget below). Tests lay out files of
 **    their own in a folder named by KESTRUNE_TEST_ROOT, which the library then
 **    reads in place of /proc and /sys; nothing else sets it. Tests also set
-**    KESTRUNE_TEST_EXEC_ROWS, a number of rows that each exec call counts as
-**    handed out before its first row, to reach the row counts' limits without
-**    running billions of rows. It writes to standard error once, when
+**    KESTRUNE_TEST_EXEC_ROWS, a number of rows that each exec call on a
+**    connection opened meanwhile counts as handed out before its first row,
+**    to reach the row counts' limits without running billions of rows; it is
+**    read once per kest_sqlite3_open_v2(), and the counts stop at the largest
+**    64-bit number. It writes to standard error once, when
 **    KESTRUNE_MEMORY_LIMIT cannot be read.
 */
 #ifndef KESTRUNE3_H
@@ -169,6 +172,13 @@ typedef int16_t (KEST_CALL *kest_row_callback)(const int32_t *row_number, void *
 **        unless the flags hold SQLite's FULLMUTEX bit (0x10000): see the threading
 **        rule at the top of this header.
 ** vfs:   the name of an SQLite file-system module, or NULL for the default.
+** A database that another connection has locked is waited for, up to 5
+** seconds per lock, in naps of 10 ms on the thread that runs the statement;
+** between two naps the connection's progress callback is called, so that a
+** host's window keeps answering. The wait ends at once when the callback asks
+** to interrupt or kest_sqlite3_interrupt() is called, and the call then
+** returns KEST_INTERRUPT with no error text, as for a statement interrupted;
+** when the 5 seconds pass, KEST_BUSY with the text "database is locked".
 ** Returns KEST_OK, or SQLite's code of the failure (for example 14 when the
 ** file cannot be opened); after a failure the library has already closed
 ** whatever it allocated and *handle is 0. KEST_MISUSE when path or handle is

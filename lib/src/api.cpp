@@ -11,12 +11,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cerrno>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -31,13 +34,18 @@ constexpr char kBadHandle[] = "unknown or closed database handle";
 thread_local int32_t last_query_rows = 0;
 thread_local int64_t last_exec_rows = 0;
 
-// Rows that an exec run counts before its first: 0, or KESTRUNE_TEST_EXEC_ROWS, with which tests
-// reach the counts' limits without running billions of rows.
-int64_t rows_counted_before_run()
+// Rows that each exec run on a connection counts before its first: 0, or KESTRUNE_TEST_EXEC_ROWS,
+// with which tests reach the counts' limits without running billions of rows. Read when the
+// connection is opened, never on the way of a run; what is not a number of rows counts none.
+int64_t rows_counted_before_runs()
 {
     const char *set = std::getenv("KESTRUNE_TEST_EXEC_ROWS");
-    const long long rows = set != nullptr ? std::strtoll(set, nullptr, 10) : 0;
-    return rows > 0 ? rows : 0;
+    if (set == nullptr)
+        return 0;
+    char *end = nullptr;
+    errno = 0;
+    const long long rows = std::strtoll(set, &end, 10);
+    return errno == 0 && end != set && *end == '\0' && rows > 0 ? rows : 0;
 }
 
 std::atomic<bool> engine_compiles_utf16{false};
@@ -93,6 +101,41 @@ int progress_hook(void *arg) noexcept
     }
 }
 
+// A database that another connection has locked is waited for this long, in naps short enough
+// that the caller's progress callback keeps its window answering and a stop is seen at once.
+constexpr auto BusyWait = std::chrono::seconds(5);
+constexpr auto BusyNap = std::chrono::milliseconds(10);
+
+// The engine calls this while a lock is held elsewhere, `tries` being how often it did for this
+// lock; 0 ends the wait with SQLITE_BUSY. The engine's own timed wait would not see an interrupt.
+int busy_hook(void *arg, int tries) noexcept
+{
+    try {
+        auto &connection = *static_cast<Connection *>(arg);
+        const auto now = std::chrono::steady_clock::now();
+        if (tries == 0)
+            connection.busy_since = now;
+        const kest_progress_callback callback = connection.progress.load();
+        if (connection.interrupted.load() || (callback != nullptr && callback() != 0)) {
+            connection.busy_stopped = true;
+            return 0;
+        }
+        if (now - connection.busy_since >= BusyWait)
+            return 0;
+        std::this_thread::sleep_for(BusyNap);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+// A wait for a lock that was stopped ends as a stopped statement does: code 9, no text.
+void busy_outcome(Connection &connection, RunOutcome &outcome)
+{
+    if (connection.busy_stopped && (outcome.code == SQLITE_BUSY || outcome.code == SQLITE_INTERRUPT))
+        outcome = RunOutcome{SQLITE_INTERRUPT, {}};
+}
+
 void set_progress(Connection &connection, int32_t steps, kest_progress_callback callback)
 {
     connection.progress.store(callback);
@@ -118,6 +161,7 @@ struct EngineBound {
 EngineBound bound_engine(Connection &connection)
 {
     connection.over_budget = false;
+    connection.busy_stopped = false;
     const int64_t longest = budget::longest_value();
     if (longest >= connection.length_limit)
         return EngineBound{connection, false};
@@ -172,6 +216,7 @@ int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **err
             connection->interrupted.store(false);
             RunOutcome outcome = run_statements(connection->db.get(), sql, builder, between(*connection));
             budget_outcome(bound, outcome);
+            busy_outcome(*connection, outcome);
             code = outcome.code;
             error = outcome.error;
             // An interrupted query returns no data; any other failure keeps the rows so far.
@@ -240,7 +285,8 @@ public:
             value_ptrs_[c] = cell.data();
             value_lengths_[c] = static_cast<int32_t>(cell.size());
         }
-        ++row_number_;
+        // The count stops at the largest 64-bit number rather than wrap.
+        row_number_ += row_number_ < std::numeric_limits<int64_t>::max() ? 1 : 0;
         last_exec_rows = row_number_;
         if (callback_ == nullptr)
             return SQLITE_OK;
@@ -294,11 +340,12 @@ int16_t exec(int32_t handle, SqlSource sql, kest_row_callback callback, void *us
             code = SQLITE_MISUSE;
             error = kBadHandle;
         } else {
-            ExecSink sink(callback, user_arg, rows_counted_before_run());
+            ExecSink sink(callback, user_arg, connection->rows_before_exec);
             const EngineBound bound = bound_engine(*connection);
             connection->interrupted.store(false);
             RunOutcome outcome = run_statements(connection->db.get(), sql, sink, between(*connection));
             budget_outcome(bound, outcome);
+            busy_outcome(*connection, outcome);
             code = outcome.code;
             error = outcome.error;
         }
@@ -355,7 +402,9 @@ KEST_API int16_t KEST_CALL kest_sqlite3_open_v2(const char *path, int32_t *handl
             return SQLITE_ERROR;
         auto connection = std::make_shared<Connection>(std::move(db));
         connection->length_limit = sqlite3_limit(connection->db.get(), SQLITE_LIMIT_LENGTH, -1);
+        connection->rows_before_exec = rows_counted_before_runs();
         set_progress(*connection, OwnSteps, nullptr);
+        sqlite3_busy_handler(connection->db.get(), busy_hook, connection.get());
         *handle = register_connection(std::move(connection));
         return SQLITE_OK;
     } catch (...) {

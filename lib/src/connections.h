@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -28,10 +29,15 @@ struct Connection {
     // Set by kest_sqlite3_interrupt from any thread, cleared when a run starts: the hook ends
     // the run with it, between two statements too, where the engine forgets its own interrupt.
     std::atomic<bool> interrupted{false};
+    // When the engine began to wait for the lock it waits for, and whether a stop ended the wait.
+    std::chrono::steady_clock::time_point busy_since;
+    bool busy_stopped = false;
     // The hook ended the statement because the engine's memory passed the budget.
     bool over_budget = false;
     // The engine's own bound on a text or blob, which a run lowers to what the budget allows.
     int length_limit = 0;
+    // Rows each exec run counts before its first (a test's setting, read at the open).
+    int64_t rows_before_exec = 0;
 };
 
 // Adds a connection; returns its new handle (never 0).

@@ -1,6 +1,7 @@
 #pragma once
-// The row-callback path: the library hands each row to `SQLCallbackMain`, which stores it in
-// `ExecResults`; afterwards at most `ExecDisplayLimit` rows go into the results list.
+// The row-callback path: the library hands each row to `SQLCallbackMain`, which keeps the first
+// `ExecDisplayLimit` rows in `ExecResults` for the results list and sends the rows past them to
+// disk (ExecSpill), where the CSV export finds every row of the run.
 
 #include "Engine.h"
 #include "kestrune3.h"

@@ -1,6 +1,8 @@
 #include "ExecSpill.h"
 
 #include "ExecStore.h"
+#include "Paths.h"
+#include "SafeWrite.h"
 
 #include <cerrno>
 #include <system_error>
@@ -9,11 +11,20 @@ namespace kest {
 
 namespace {
 
-// Gathered rows are written at the end of a row once there are this many bytes of them, so
-// that a row is on the disk whole or not at all (the formatter's block is twice this).
+// Gathered rows are written at the end of a row once there are this many bytes of them.
 constexpr std::size_t WriteAtBytes = std::size_t(1) << 19;
 
 } // namespace
+
+void ExecSpill::setFolder(const QString &folder)
+{
+    folder_ = folder;
+    if (swept_ == folder)
+        return;
+    swept_ = folder;
+    RemoveLeftBehind(JoinPath(folder, CsvOutputFileName));
+    RemoveLeftBehind(JoinPath(folder, SpillFile::NamedFile));
+}
 
 void ExecSpill::begin(const ExecStore &store)
 {
@@ -28,9 +39,7 @@ void ExecSpill::begin(const ExecStore &store)
                 fail();
         if (!csv_->endRow())
             fail();
-        ++rows_;
-        if (csv_->gathered() >= WriteAtBytes)
-            writeGathered();
+        rowEnded();
     }
 }
 
@@ -38,8 +47,16 @@ void ExecSpill::appendRow(const char *const *texts, const int32_t *lengths, int 
 {
     if (!csv_ || !csv_->row(texts, lengths, count))
         fail();
+    rowEnded();
+}
+
+void ExecSpill::rowEnded()
+{
     ++rows_;
-    if (csv_->gathered() >= WriteAtBytes)
+    // The formatter hands its text on wherever in a row its block fills, and a cell larger than
+    // the block goes straight to the file: once the file grew during a row, the rest of the row
+    // is written too, so that the file ends with a whole row again and the mark follows it.
+    if (csv_->gathered() >= WriteAtBytes || file_.size() != bytesOnDisk_)
         writeGathered();
 }
 

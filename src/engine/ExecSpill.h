@@ -29,7 +29,8 @@ public:
 class ExecSpill {
 public:
     // Where the next run's file is made: the CSV file's folder, so that the export is a rename.
-    void setFolder(const QString &folder) { folder_ = folder; }
+    // The first time in a folder, removes what a save or a run cut short there by a kill left.
+    void setFolder(const QString &folder);
     // Makes the file and writes the rows of `store` to it. Throws DiskFailure.
     void begin(const ExecStore &store);
     bool active() const { return file_.isOpen(); }
@@ -45,15 +46,17 @@ public:
     void discard();
 
 private:
+    void rowEnded();
     void writeGathered();
     [[noreturn]] void fail();
 
     QString folder_;
+    QString swept_;
     SpillFile file_;
     std::unique_ptr<CsvFormatter> csv_;
     int64_t rows_ = 0; // formatted, whole on disk or not
-    int64_t rowsOnDisk_ = 0;
-    int64_t bytesOnDisk_ = 0;
+    int64_t rowsOnDisk_ = 0;  // the mark: the rows whole in the file,
+    int64_t bytesOnDisk_ = 0; // and the file's size at the end of the last of them
 };
 
 } // namespace kest

@@ -1,8 +1,9 @@
 #pragma once
-// `ExecResults`: every row of an Exec run, kept compactly so that millions of rows fit in little
-// fresh memory (each page the store touches for the first time costs a page fault): a row is
-// its cell count and, per cell, the text's length and bytes, back to back in large buffers,
-// with one index per row. A cell of fewer than 128 bytes costs one byte beyond its text. Rows
+// `ExecResults`: the rows of an Exec run that the list shows (those past them go to disk through
+// ExecSpill, which writes these first), kept compactly so that they fit in little fresh memory
+// (each page the store touches for the first time costs a page fault): a row is its cell count
+// and, per cell, the text's length and bytes, back to back in large buffers, with one index per
+// row. A cell of fewer than 128 bytes costs one byte beyond its text. Rows
 // of different widths are stored whole. What the store holds is drawn from the memory budget;
 // a row past it is refused with std::bad_alloc and the rows so far stay.
 

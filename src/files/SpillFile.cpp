@@ -3,7 +3,6 @@
 #include "SafeWrite.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -25,11 +24,6 @@ namespace {
 constexpr int64_t WritebackStep = int64_t(8) << 20;
 constexpr std::size_t CopyBlock = std::size_t(1) << 20;
 
-QByteArray RandomBeside(const QByteArray &path, const char *suffix)
-{
-    return path + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + suffix;
-}
-
 } // namespace
 
 #ifdef Q_OS_UNIX
@@ -47,7 +41,7 @@ bool SpillFile::open(const QString &folder)
         newFileMode_ = made.st_mode & 0777;
 #endif
     for (int attempt = 0; fd_ < 0 && attempt < 16; ++attempt) {
-        const QByteArray name = RandomBeside(native + "/.kestrune-rows", ".tmp");
+        const QByteArray name = TemporaryBeside(native + '/' + QByteArray(NamedFile.data(), NamedFile.size()));
         fd_ = ::open(name.constData(), O_CREAT | O_EXCL | O_NOFOLLOW | O_RDWR | O_CLOEXEC, 0600);
         if (fd_ >= 0)
             ::unlink(name.constData());
@@ -102,36 +96,11 @@ bool SpillFile::truncate(int64_t size)
     return true;
 }
 
-bool SpillFile::linkAs(const QString &path)
-{
-    // A file that was there keeps its permissions, as WriteFileSafely keeps them.
-    const QByteArray target = QFile::encodeName(path);
-    struct stat there {};
-    const bool replaces = ::lstat(target.constData(), &there) == 0 && S_ISREG(there.st_mode);
-    if (::fchmod(fd_, replaces ? there.st_mode & 0777 : newFileMode_) != 0 || ::fsync(fd_) != 0)
-        return false;
-    // Linked in under a name of its own, which is then renamed over the path: a rename replaces
-    // whatever is there, a planted link as itself.
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const QByteArray temporary = RandomBeside(target, ".tmp");
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary.constData(), AT_SYMLINK_FOLLOW) == 0) {
-            if (::rename(temporary.constData(), target.constData()) == 0)
-                return true;
-            ::unlink(temporary.constData());
-            return false;
-        }
-        if (errno != EEXIST)
-            break;
-    }
-    return false;
-}
-
 bool SpillFile::saveAs(const QString &path, const std::function<void()> &letMessagesRun)
 {
     if (fd_ < 0)
         return false;
-    if (linkable_ && linkAs(path))
+    if (linkable_ && PutInPlace(fd_, {}, path, newFileMode_))
         return true;
     // Another file system, or a file that cannot be linked in: its bytes are copied.
     const auto buffer = std::make_unique_for_overwrite<char[]>(CopyBlock);
@@ -169,7 +138,6 @@ bool SpillFile::open(const QString &)
 }
 bool SpillFile::append(const char *, std::size_t) { return false; }
 bool SpillFile::truncate(int64_t) { return false; }
-bool SpillFile::linkAs(const QString &) { return false; }
 bool SpillFile::saveAs(const QString &, const std::function<void()> &) { return false; }
 void SpillFile::close() {}
 

@@ -4,7 +4,9 @@
 // links in under the name; elsewhere on Unix, or on a file system without unnamed files, a file
 // made under a random name and unlinked at once, which saving copies. Nobody else can open it
 // (and its mode is 0600), and its space goes back to the disk when it is closed or the process
-// ends in any way (Exit, a crash, a kill): nothing is ever left behind to clean up.
+// ends in any way (Exit, a crash, a kill). Only a kill in the microseconds between its making
+// under a name and the unlink, or between linking it in and the rename, leaves a temporary
+// (RemoveLeftBehind removes those).
 
 #include <QString>
 
@@ -16,6 +18,9 @@ namespace kest {
 
 class SpillFile {
 public:
+    // Where the file is made under a name before its unlink, when it cannot be made without one.
+    static constexpr QLatin1StringView NamedFile{".kestrune-rows"};
+
     SpillFile() = default;
     ~SpillFile() { close(); }
     SpillFile(const SpillFile &) = delete;
@@ -32,8 +37,8 @@ public:
     int64_t size() const { return size_; }
     // The errno of the last failure.
     int error() const { return error_; }
-    // Saves the file as `path` the way WriteFileSafely saves one: on the disk first, then put in
-    // place of what is there by a rename, keeping the permissions of a file that was there; on
+    // Saves the file as `path` the way WriteFileSafely saves one (PutInPlace): on the disk first,
+    // then put in place of what is there, keeping the permissions of a file that was there; on
     // failure what was there stays. A copy (letting window messages run between blocks) when
     // the file cannot be linked in. The file stays open.
     bool saveAs(const QString &path, const std::function<void()> &letMessagesRun = {});
@@ -41,8 +46,6 @@ public:
     void close();
 
 private:
-    bool linkAs(const QString &path);
-
     int fd_ = -1;
     int64_t size_ = 0;
     int error_ = 0;
