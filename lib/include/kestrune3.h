@@ -102,6 +102,7 @@ extern "C" {
 #define KEST_OPEN_READONLY   0x01
 #define KEST_OPEN_READWRITE  0x02
 #define KEST_OPEN_CREATE     0x04
+#define KEST_OPEN_URI        0x40   /* the name may be a "file:" URI */
 
 /*
 ** A result table of the table functions.
@@ -289,6 +290,11 @@ KEST_API char *KEST_CALL kest_sqlite3_libversion(void);
 
 /* The engine's version number, such as 3040001. */
 KEST_API int32_t KEST_CALL kest_sqlite3_libversion_number(void);
+
+/* The engine's English words for a result code, such as "unable to open database file" for 14;
+** for an open that failed, which leaves no connection to ask for its error text. Free it with
+** kest_free_text(). */
+KEST_API char *KEST_CALL kest_sqlite3_errstr(int32_t code);
 
 /* How many keywords the engine knows (its sqlite3_keyword_count()). */
 KEST_API int32_t KEST_CALL kest_sqlite3_keyword_count(void);

@@ -552,6 +552,11 @@ KEST_API int32_t KEST_CALL kest_sqlite3_libversion_number(void)
     return sqlite3_libversion_number();
 }
 
+KEST_API char *KEST_CALL kest_sqlite3_errstr(int32_t code)
+{
+    return text::dup_for_caller(sqlite3_errstr(code));
+}
+
 KEST_API int32_t KEST_CALL kest_sqlite3_keyword_count(void)
 {
     return sqlite3_keyword_count();

@@ -150,7 +150,7 @@ int64_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
         checkpoint = ExecStep::Open;
         int16_t openStatus = 0;
         recordingFailure([&] { openStatus = OpenDatabase(library, databasePath, handle); });
-        if (!Opened(openStatus, handle, databasePath, statusMessage, statusCode))
+        if (!Opened(library, openStatus, handle, databasePath, statusMessage, statusCode))
             return 0;
         checkpoint = ExecStep::Prepare;
         state.ExecRowCount = 0;

@@ -45,7 +45,7 @@ int32_t DBQuery(const Engine &engine, const QString &databasePath, const QByteAr
     int32_t handle = 0;
     int16_t openStatus = 0;
     RecordingFailure(statusMessage, [&] { openStatus = OpenDatabase(library, databasePath, handle); });
-    if (!Opened(openStatus, handle, databasePath, statusMessage, statusCode))
+    if (!Opened(library, openStatus, handle, databasePath, statusMessage, statusCode))
         return 0;
     RecordingFailure(statusMessage, [&] { RegisterProgress(library, handle); });
 

@@ -36,6 +36,7 @@ struct KestruneBinding::Functions {
     std::atomic<decltype(&kest_SetUnicodeConversion)> set_unicode_conversion{nullptr};
     std::atomic<decltype(&kest_sqlite3_libversion)> libversion{nullptr};
     std::atomic<decltype(&kest_sqlite3_libversion_number)> libversion_number{nullptr};
+    std::atomic<decltype(&kest_sqlite3_errstr)> errstr{nullptr};
     std::atomic<decltype(&kest_sqlite3_keyword_count)> keyword_count{nullptr};
     std::atomic<decltype(&kest_sqlite3_keyword_name)> keyword_name{nullptr};
     std::atomic<decltype(&kest_KestLibVersion)> lib_version{nullptr};
@@ -238,6 +239,12 @@ KestText KestruneBinding::sqlite3_libversion()
 int32_t KestruneBinding::sqlite3_libversion_number()
 {
     return resolve(fn_->libversion_number, "kest_sqlite3_libversion_number")();
+}
+
+KestText KestruneBinding::sqlite3_errstr(int32_t code)
+{
+    KestTextFree textFree = textDeleter();
+    return KestText(resolve(fn_->errstr, "kest_sqlite3_errstr")(code), textFree);
 }
 
 int32_t KestruneBinding::sqlite3_keyword_count()

@@ -101,6 +101,7 @@ public:
     int32_t SetUnicodeConversion(int32_t on);
     KestText sqlite3_libversion();
     int32_t sqlite3_libversion_number();
+    KestText sqlite3_errstr(int32_t code);
     int32_t sqlite3_keyword_count();
     // Null for an index outside 0 .. sqlite3_keyword_count() - 1.
     KestText sqlite3_keyword_name(int32_t index);

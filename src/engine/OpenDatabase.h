@@ -16,19 +16,19 @@ namespace kest {
 inline int16_t OpenDatabase(KestruneBinding &library, const QString &databasePath, int32_t &handle)
 {
     constexpr int32_t ReadWriteCreate = KEST_OPEN_READWRITE | KEST_OPEN_CREATE;
-    constexpr int32_t Uri = 0x40; // SQLite's SQLITE_OPEN_URI
     return library.sqlite3_open_v2(databasePath.toUtf8(), handle,
-                                   ReadWriteCreate | (IsDatabaseUri(databasePath) ? Uri : 0), nullptr);
+                                   ReadWriteCreate | (IsDatabaseUri(databasePath) ? KEST_OPEN_URI : 0), nullptr);
 }
 
 // After the open: false, with the open's code and the file in the status, when there is no
 // connection to run on.
-inline bool Opened(int16_t openStatus, int32_t handle, const QString &databasePath, QString &statusMessage,
-                   int16_t &statusCode)
+inline bool Opened(KestruneBinding &library, int16_t openStatus, int32_t handle, const QString &databasePath,
+                   QString &statusMessage, int16_t &statusCode)
 {
     if (openStatus != 0) {
         statusCode = openStatus;
-        statusMessage = OpenFailedText(databasePath);
+        const KestText words = library.sqlite3_errstr(openStatus);
+        statusMessage = OpenFailedText(databasePath, toQString(words));
         return false;
     }
     if (handle == 0) {

@@ -53,12 +53,12 @@ QString StoppedText()
     return QStringLiteral("Stopped - only the rows found before the stop");
 }
 
-QString OpenFailedText(const QString &databasePath)
+QString OpenFailedText(const QString &databasePath, const QString &engineWords)
 {
-    QString text = QStringLiteral("Cannot open the database ") + databasePath;
+    QString text = QStringLiteral("Cannot open the database ") + databasePath + QStringLiteral(": ") + engineWords;
     const QString folderFailure = DataFolderFailure(QFileInfo(databasePath).path());
     if (!folderFailure.isEmpty())
-        text += QStringLiteral(": ") + folderFailure;
+        text += QStringLiteral("; ") + folderFailure;
     return text;
 }
 

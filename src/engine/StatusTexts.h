@@ -24,9 +24,9 @@ void AppendStatusText(QueryPath path, int16_t code, QString &statusMessage);
 // The message of an Exec run that Stop ended (its code, 4, appends nothing of its own).
 QString StoppedText();
 
-// The message of a database that cannot be opened: the file, and why when the folder meant to
-// hold it could not be made.
-QString OpenFailedText(const QString &databasePath);
+// The message of a database that cannot be opened: the file, the engine's words for the open's
+// code, and why when the folder meant to hold it could not be made.
+QString OpenFailedText(const QString &databasePath, const QString &engineWords);
 
 // "#,###,##0": digit groups of the locale, at least one digit.
 QString FormatRowCount(int64_t rows, const QLocale &locale);

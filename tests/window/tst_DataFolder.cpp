@@ -58,7 +58,7 @@ private slots:
         qputenv("HOME", home.toUtf8()), qunsetenv("XDG_DATA_HOME");
         f.run(f.w->button(Button::RunQuery), QStringLiteral("SELECT 1"));
         QCOMPARE(f.untimedStatus(), "0 rows - Status code: 14 (Cannot open the database " + home +
-                                        "/.local/share/kestrune-demo/Albums.db: the folder " + home + " could not be made: File exists)");
+                                        "/.local/share/kestrune-demo/Albums.db: unable to open database file; the folder " + home + " could not be made: File exists)");
     }
 
     // A link at the saved script's path to another's file: the save replaces the link, and the

@@ -93,7 +93,7 @@ private slots:
                 f->w->databaseEdit->setText(typed);
                 f->run(button, QStringLiteral("SELECT 1"));
                 QCOMPARE(f->status(), blank + "0 rows - Status code: 14 (Cannot open the database " +
-                                          (typed.isEmpty() ? f->folder.path() + '/' : typed) + ") - The query took: 0.000 second(s)");
+                                          (typed.isEmpty() ? f->folder.path() + '/' : typed) + ": unable to open database file) - The query took: 0.000 second(s)");
             }
             for (const char *name : {":memory:", "file:m?mode=memory"}) {
                 f->w->databaseEdit->setText(QString::fromLatin1(name));
