@@ -38,9 +38,9 @@ void onPasteClicked(CommandHost &host)
             host.desktop().message(PasteNotTextMessage, PasteTooLargeTitle, MessageButtons::Ok, MessageIcon::Critical);
             return;
         }
-        // The window keeps a big text as UTF-8 and gives its line ends CR LF, which may copy it.
+        // The window keeps a big text once, as the UTF-8 the library takes.
         BudgetReservation held(&host.library());
-        held.add(2 * utf8Size(text));
+        held.add(utf8Size(text));
         host.setQueryText(text);
     } catch (const std::bad_alloc &) {
         host.desktop().message(PasteTooLargeMessage, PasteTooLargeTitle, MessageButtons::Ok, MessageIcon::Critical);
