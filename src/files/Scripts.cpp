@@ -38,6 +38,27 @@ char16_t windows1252(unsigned char b)
     return b >= 0x80 && b < 0xA0 ? Windows1252High[b - 0x80] : char16_t(b);
 }
 
+// What the reader holds, kept within what it was granted: each stage asks for what it will hold
+// before it takes it, so a file too big for the room is refused rather than overrunning it.
+class Room {
+public:
+    explicit Room(const MemoryGrant &grant) : grant(grant) {}
+    // Asks for `bytes` more.
+    bool ask(qint64 bytes)
+    {
+        if (bytes > 0 && !grant(bytes))
+            return false;
+        granted += std::max<qint64>(bytes, 0);
+        return true;
+    }
+    // Whether `bytes` may be held at once, asking for what they pass the grant by.
+    bool holds(qint64 bytes) { return bytes <= granted || ask(bytes - granted); }
+
+private:
+    const MemoryGrant &grant;
+    qint64 granted = 0;
+};
+
 // The length of the UTF-8 sequence that starts at `p`, or 0 when none does. Valid is what Qt
 // finds valid (RFC 3629: no overlong form, no surrogate, nothing past U+10FFFF), the same test
 // that tells a file with no stray byte at once.
@@ -73,14 +94,14 @@ qsizetype utf8Length(char16_t c)
 }
 
 // `bytes` as UTF-8: what is valid UTF-8 as it is, every other byte as its Windows-1252 letter.
-std::optional<QByteArray> strayBytesAsWindows1252(QByteArray bytes, const MemoryGrant &grant)
+std::optional<QByteArray> strayBytesAsWindows1252(QByteArray bytes, Room &room)
 {
     if (QByteArrayView(bytes).isValidUtf8())
         return bytes; // kept in place, not copied
     qsizetype size = 0;
     walkUtf8(bytes, [&size](auto from, auto to) { size += to - from; },
              [&size](unsigned char b) { size += utf8Length(windows1252(b)); });
-    if (!grant(2 * (size - bytes.size()))) // this text, then its kept lines, grow by as much
+    if (!room.ask(2 * (size - bytes.size()))) // this text, then its kept lines, grow by as much
         return std::nullopt;
     QByteArray text(size, Qt::Uninitialized);
     char *out = text.data();
@@ -139,30 +160,6 @@ Encoding encodingOf(QByteArrayView start)
     return {utf16ByItsNuls(start), 0};
 }
 
-// The whole file as UTF-8, after its byte-order mark; `fault` says why there is none.
-std::optional<QByteArray> asUtf8(QByteArray bytes, const Encoding &encoding, const MemoryGrant &grant,
-                                 ScriptFault &fault)
-{
-    using Flag = QStringDecoder::Flag; // a second byte-order mark after the file's own is text, U+FEFF
-    if (encoding.utf16) {
-        QStringDecoder decoder(*encoding.utf16, Flag::Stateless | Flag::ConvertInitialBom);
-        QString text = decoder.decode(QByteArrayView(bytes).sliced(encoding.skip));
-        bytes = QByteArray(); // the file's bytes go before the UTF-8 comes
-        if (text.contains(QChar::Null)) {
-            fault = ScriptFault::NotText;
-            return std::nullopt;
-        }
-        return text.toUtf8();
-    }
-    bytes.remove(0, encoding.skip); // in place, not copied
-    if (encoding.markedUtf8 && !QByteArrayView(bytes).isValidUtf8())
-        return QString(QStringDecoder(QStringConverter::Utf8, Flag::Stateless | Flag::ConvertInitialBom).decode(bytes)).toUtf8();
-    std::optional<QByteArray> text = strayBytesAsWindows1252(std::move(bytes), grant);
-    if (!text)
-        fault = ScriptFault::TooBig;
-    return text;
-}
-
 // Calls `line` with each line of `text`, its line end (CR, LF or CR LF) left out; the last
 // line needs no line end. memchr reads a hundred megabytes in milliseconds, byte by byte takes a
 // good part of a second: the next CR and the next LF are each looked for only once passed.
@@ -195,60 +192,184 @@ bool isRemComment(QByteArrayView line)
     return line.size() == 3 || line.at(3) == ' ';
 }
 
-// A byte-order mark at the start of a line other than the first stays, as U+FEFF: dropping it
-// would turn "<BOM>REM x" into a REM line after the filtering had already passed it.
-void keepLine(QByteArrayView line, QByteArray &result)
+// The trimmed line, or nothing when it is blank or a REM comment. A byte-order mark at the start
+// of a line other than the first stays, as U+FEFF: dropping it would turn "<BOM>REM x" into a REM
+// line after the filtering had already passed it.
+std::optional<QByteArrayView> keptLine(QByteArrayView line)
 {
     const auto notBlank = [](char c) { return c != ' '; };
     const auto first = std::find_if(line.begin(), line.end(), notBlank);
     const auto last = std::find_if(line.rbegin(), line.rend(), notBlank).base();
-    if (first >= last)
-        return;
-    const QByteArrayView trimmed(first, last);
-    if (isRemComment(trimmed))
-        return;
-    result.append(trimmed);
-    result.append("\r\n", 2);
+    if (first >= last || isRemComment(QByteArrayView(first, last)))
+        return std::nullopt;
+    return QByteArrayView(first, last);
 }
 
-QByteArray keptLines(QByteArrayView text)
+// `text` with room for `more` bytes: exactly, or some megabytes ahead. Reserving grows a text in
+// place, where appending past its capacity copies it and holds both copies at once.
+QByteArray &makeRoom(QByteArray &text, qsizetype more, bool exactly)
 {
-    // Room for a CR LF at every line end (a lone CR or LF grows by one byte), so that the text is
-    // never copied while it grows.
-    qsizetype lines = 0;
-    forEachLine(text, [&lines](QByteArrayView) { ++lines; });
-    QByteArray result;
-    result.reserve(text.size() + lines + 1);
-    forEachLine(text, [&result](QByteArrayView line) { keepLine(line, result); });
-    return result;
+    if (text.capacity() - text.size() < more)
+        text.reserve(text.size() + (exactly ? more : std::max(more, 16 * ReadChunk)));
+    return text;
 }
 
-// Every byte of the file, read until its end; a file that is not UTF-16 is read no further
-// than its first NUL.
-ScriptFault readAll(QFile &file, qint64 size, const MemoryGrant &grant, QByteArray &bytes, Encoding &encoding)
+// The statements of UTF-8 text given piece by piece. A line that runs past its piece waits
+// for the rest; how its line end pairs (CR, LF) does not matter, as blank lines are dropped.
+class Statements {
+public:
+    explicit Statements(Room &room) : room(room) {}
+    // `held` is what the reader holds besides the statements: the file's bytes, this piece.
+    bool add(QByteArrayView piece, bool last, qint64 held)
+    {
+        QByteArrayView text = piece;
+        if (!waiting.isEmpty()) {
+            if (!room.holds(held + lines.size() + waiting.size() + piece.size()))
+                return false;
+            text = makeRoom(waiting, piece.size(), false).append(piece);
+        }
+        qsizetype whole = text.size();
+        if (!last) {
+            const auto *const lf = static_cast<const char *>(memrchr(text.data(), '\n', std::size_t(text.size())));
+            const auto *const cr = static_cast<const char *>(memrchr(text.data(), '\r', std::size_t(text.size())));
+            whole = std::max(lf ? lf - text.data() + 1 : 0, cr ? cr - text.data() + 1 : 0);
+        }
+        qsizetype size = 0; // counted first, so that the room is asked for what is taken
+        forEachLine(text.first(whole), [&size](QByteArrayView line) {
+            if (const auto kept = keptLine(line))
+                size += kept->size() + 2;
+        });
+        if (!room.holds(held + lines.size() + waiting.size() + size))
+            return false;
+        makeRoom(lines, size, last);
+        if (whole > 0) {
+            forEachLine(text.first(whole), [this](QByteArrayView line) {
+                if (const auto kept = keptLine(line))
+                    lines.append(*kept).append("\r\n", 2);
+            });
+        }
+        if (whole == text.size())
+            waiting.clear();
+        else if (whole > 0 || waiting.isEmpty())
+            waiting = text.sliced(whole).toByteArray(); // at most a piece: the line ended in it
+        return true;
+    }
+    QByteArray lines;
+
+private:
+    Room &room;
+    QByteArray waiting;
+};
+
+constexpr qsizetype Piece = 1 << 20;
+
+// Where a piece of UTF-8 from `from` may end: after an ASCII byte, which ends any sequence
+// before it and starts none, so that each piece decodes as it would within the whole.
+qsizetype utf8PieceEnd(QByteArrayView bytes, qsizetype from)
 {
-    bytes.reserve(qsizetype(size) + 1); // the last read finds the end without growing the text
+    if (bytes.size() - from <= Piece)
+        return bytes.size();
+    for (qsizetype at = from + Piece; at > from; --at)
+        if (uchar(bytes[at - 1]) < 0x80)
+            return at;
+    for (qsizetype at = from + Piece; at < bytes.size(); ++at)
+        if (uchar(bytes[at]) < 0x80)
+            return at + 1;
+    return bytes.size();
+}
+
+// How much of `bytes` decodes as whole UTF-16 units, no surrogate pair cut in two, and an odd
+// byte kept with the unit before it (alone, Qt's decoder drops it rather than reading U+FFFD).
+qsizetype utf16Whole(QByteArrayView bytes, QStringConverter::Encoding encoding)
+{
+    const qsizetype whole = (bytes.size() & ~qsizetype(1)) - (bytes.size() & 1 ? 2 : 0);
+    if (whole <= 0)
+        return 0;
+    const bool le = encoding == QStringConverter::Utf16LE;
+    const char16_t unit = char16_t(uchar(bytes[whole - (le ? 1 : 2)]) << 8 | uchar(bytes[whole - (le ? 2 : 1)]));
+    return QChar::isHighSurrogate(unit) ? whole - 2 : whole;
+}
+
+using Flag = QStringDecoder::Flag; // a second byte-order mark after the file's own is text, U+FEFF
+
+// The rest of a UTF-16 file, read and decoded in pieces, none kept once its lines are.
+ScriptFault readUtf16(QFile &file, QByteArray bytes, const Encoding &encoding, Statements &statements)
+{
+    QStringDecoder decoder(*encoding.utf16, Flag::Stateless | Flag::ConvertInitialBom);
+    bytes.remove(0, encoding.skip);
+    for (bool end = false; !end;) {
+        const qsizetype had = bytes.size();
+        bytes.resize(had + Piece);
+        const qint64 got = file.read(bytes.data() + had, Piece);
+        if (got < 0)
+            return ScriptFault::ReadFailed;
+        bytes.resize(had + got);
+        end = got == 0;
+        const qsizetype whole = end ? bytes.size() : utf16Whole(bytes, *encoding.utf16);
+        const QString text = decoder.decode(QByteArrayView(bytes).first(whole));
+        if (text.contains(QChar::Null))
+            return ScriptFault::NotText;
+        const QByteArray utf8 = text.toUtf8();
+        if (!statements.add(utf8, end, bytes.capacity() + text.size() * 2 + utf8.size()))
+            return ScriptFault::TooBig;
+        bytes = QByteArrayView(bytes).sliced(whole).toByteArray();
+    }
+    return ScriptFault::None;
+}
+
+// The file's bytes as UTF-8, then their statements.
+ScriptFault keepStatements(QByteArray bytes, const Encoding &encoding, Room &room, Statements &statements)
+{
+    bytes.remove(0, encoding.skip); // in place, not copied
+    if (encoding.markedUtf8 && !QByteArrayView(bytes).isValidUtf8()) {
+        // Decoded a piece at a time beside the file's bytes, never the whole as UTF-16.
+        QStringDecoder decoder(QStringConverter::Utf8, Flag::Stateless | Flag::ConvertInitialBom);
+        for (qsizetype at = 0;;) {
+            const qsizetype end = utf8PieceEnd(bytes, at);
+            const QString text = decoder.decode(QByteArrayView(bytes).sliced(at, end - at));
+            const QByteArray utf8 = text.toUtf8();
+            if (!statements.add(utf8, end == bytes.size(), bytes.size() + text.size() * 2 + utf8.size()))
+                return ScriptFault::TooBig;
+            if (end == bytes.size())
+                return ScriptFault::None;
+            at = end;
+        }
+    }
+    std::optional<QByteArray> text = strayBytesAsWindows1252(std::move(bytes), room);
+    if (!text || !statements.add(*text, true, text->size()))
+        return ScriptFault::TooBig;
+    return ScriptFault::None;
+}
+
+// The file's first bytes, until they tell its encoding, and then, unless it is UTF-16, every
+// byte until its end; a file that is not UTF-16 is read no further than its first NUL.
+ScriptFault readAll(QFile &file, qint64 size, Room &room, QByteArray &bytes, Encoding &encoding)
+{
+    bytes.reserve(std::min<qsizetype>(qsizetype(size), EncodingSample) + 1);
     bool known = false;                 // whether the encoding is
     qsizetype checked = 0;              // bytes known to hold no NUL
     for (;;) {
         const qsizetype had = bytes.size();
-        qsizetype room = std::min<qsizetype>(bytes.capacity() - had, ReadChunk);
-        if (room == 0) {
+        qsizetype space = std::min<qsizetype>(bytes.capacity() - had, ReadChunk);
+        if (space == 0) {
             // More than the file system said: a file that grows, or one it gives no size.
             const qint64 more = std::max(ReadChunk, qint64(had / 2));
-            if (!grant(2 * more))
+            if (!room.ask(2 * more))
                 return ScriptFault::TooBig;
             bytes.reserve(had + qsizetype(more));
-            room = ReadChunk;
+            space = ReadChunk;
         }
-        bytes.resize(had + room);
-        const qint64 got = file.read(bytes.data() + had, room);
+        bytes.resize(had + space);
+        const qint64 got = file.read(bytes.data() + had, space);
         if (got < 0)
             return ScriptFault::ReadFailed;
         bytes.resize(had + got);
         if (!known && (got == 0 || bytes.size() >= EncodingSample)) {
             encoding = encodingOf(QByteArrayView(bytes).first(std::min(bytes.size(), EncodingSample)));
             known = true;
+            if (encoding.utf16)
+                return ScriptFault::None;
+            bytes.reserve(qsizetype(size) + 1); // the last read finds the end without growing the text
         }
         if (known && !encoding.utf16) {
             if (std::memchr(bytes.constData() + checked, 0, std::size_t(bytes.size() - checked)))
@@ -259,6 +380,7 @@ ScriptFault readAll(QFile &file, qint64 size, const MemoryGrant &grant, QByteArr
             return ScriptFault::None;
     }
 }
+
 
 ScriptText readScript(const QString &path, const MemoryGrant &grant)
 {
@@ -289,7 +411,8 @@ ScriptText readScript(const QString &path, const MemoryGrant &grant)
         return result;
     }
     result.size = info.st_size;
-    if (!grant(2 * result.size)) { // the file's bytes, then its kept lines
+    Room room(grant);
+    if (!room.ask(2 * result.size)) { // the file's bytes, then its kept lines
         result.fault = ScriptFault::TooBig;
         return result;
     }
@@ -300,14 +423,14 @@ ScriptText readScript(const QString &path, const MemoryGrant &grant)
     }
     QByteArray bytes;
     Encoding encoding;
-    result.fault = readAll(file, result.size, grant, bytes, encoding);
-    file.close();
-    if (result.fault != ScriptFault::None)
-        return result;
-    std::optional<QByteArray> text = asUtf8(std::move(bytes), encoding, grant, result.fault);
-    if (!text)
-        return result;
-    result.utf8 = keptLines(*text);
+    Statements statements(room);
+    result.fault = readAll(file, result.size, room, bytes, encoding);
+    if (result.fault == ScriptFault::None && encoding.utf16)
+        result.fault = readUtf16(file, std::move(bytes), encoding, statements);
+    else if (result.fault == ScriptFault::None)
+        result.fault = keepStatements(std::move(bytes), encoding, room, statements);
+    if (result.fault == ScriptFault::None)
+        result.utf8 = std::move(statements.lines);
     return result;
 }
 

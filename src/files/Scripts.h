@@ -28,7 +28,8 @@ struct ScriptText {
 };
 
 // Asked before memory is taken to hold a script while it is read: true grants `bytes` more.
-// The file's size twice over is asked for before it is opened, the rest as it turns out.
+// The file's size twice over is asked for before it is read; whatever more a stage will hold
+// (the CR LFs of short lines, a long line waiting for its end) before that stage takes it.
 using MemoryGrant = std::function<bool(qint64 bytes)>;
 
 // The statements of the script file at `path`, for the query window, as UTF-8: every line

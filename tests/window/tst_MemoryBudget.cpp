@@ -8,6 +8,7 @@
 
 #include "ClipboardCommands.h"
 #include "ResultsCopy.h"
+#include "ScriptCommands.h"
 
 #include <QTableView>
 
@@ -80,6 +81,21 @@ private slots:
         QCOMPARE(copy(), 4);
         f.w.reset(); // the clipboard outlives the window, which held the memory of its text
         QCOMPARE(f.desktop.clipboardText(), f.desktop.clipboardWrites().constLast());
+    }
+
+    // A script is refused when what reading it holds passes the budget, not only its size twice
+    // over: 110 MB of one-letter LF lines keeps 165 MB of CR LF lines beside the file's bytes.
+    void aScriptWhoseLinesPassTheBudgetIsRefused()
+    {
+        Window f;
+        QVERIFY(f.start());
+        QFile file(f.path(QStringLiteral("lines.sql")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray("a\n").repeated(55'000'000)) == 110'000'000);
+        file.close();
+        f.desktop.queueFileName(file.fileName());
+        f.click(f.w->button(Button::LoadScript));
+        QCOMPARE(f.desktop.messages().size(), 1);
+        QCOMPARE(f.desktop.messages()[0].prompt, NotLoadedPrompt + file.fileName() + "\r\n\r\n" + QString(TooBigReason).arg("104.9 MB"));
     }
 
     // A pasted text whose UTF-8 would not fit, or that the library would cut at
