@@ -91,10 +91,11 @@ QString QtDesktop::openFileName(const QString &folder, const QList<FileType> &ty
 
 QtDesktop::QtDesktop()
 {
-    // The program's own change is told at once, from inside setText(); another program's when
-    // it takes the clipboard, which also frees the text this program held there.
+    // Another program's change is told when it takes the clipboard, which also frees the text
+    // this program held there. The signal also comes while this program still owns the text (an
+    // owner that left closing, such as xclip), when the text must stay: only a lost ownership counts.
     clipboardChanged_ = QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, [this](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard)
+        if (mode == QClipboard::Clipboard && !QGuiApplication::clipboard()->ownsClipboard())
             if (const std::function<void()> replaced = std::exchange(whenClipboardReplaced_, {}))
                 replaced();
     });
@@ -107,7 +108,11 @@ QtDesktop::~QtDesktop()
 
 void QtDesktop::setClipboardText(const QString &text, std::function<void()> whenReplaced)
 {
+    // The program's own change: the text it replaces is let go once the clipboard holds the new one.
+    const std::function<void()> replaced = std::exchange(whenClipboardReplaced_, {});
     QGuiApplication::clipboard()->setText(text);
+    if (replaced)
+        replaced();
     whenClipboardReplaced_ = std::move(whenReplaced);
 }
 
