@@ -85,7 +85,10 @@ void ExecSpill::fail()
     rows_ = rowsOnDisk_;
     if (error == ENOSPC || error == EDQUOT || error == EFBIG)
         throw DiskFailure("Disk full");
-    throw DiskFailure("Cannot write to " + folder_.toStdString() + ": " + std::generic_category().message(error));
+    // A data folder that could not be made says why, as a database that cannot be opened there does.
+    const QString why = DataFolderFailure(folder_);
+    throw DiskFailure("Cannot write to " + folder_.toStdString() + ": " + std::generic_category().message(error) +
+                      (why.isEmpty() ? std::string() : "; " + why.toStdString()));
 }
 
 bool ExecSpill::saveAs(const QString &path, const std::function<void()> &letMessagesRun)

@@ -27,8 +27,13 @@ inline bool Opened(KestruneBinding &library, int16_t openStatus, int32_t handle,
 {
     if (openStatus != 0) {
         statusCode = openStatus;
-        const KestText words = library.sqlite3_errstr(openStatus);
-        statusMessage = OpenFailedText(databasePath, toQString(words));
+        // A library from before it gave the engine's words still has the file and the code shown.
+        QString words;
+        try {
+            words = toQString(library.sqlite3_errstr(openStatus));
+        } catch (...) {
+        }
+        statusMessage = OpenFailedText(databasePath, words);
         return false;
     }
     if (handle == 0) {

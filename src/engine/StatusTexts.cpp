@@ -55,7 +55,9 @@ QString StoppedText()
 
 QString OpenFailedText(const QString &databasePath, const QString &engineWords)
 {
-    QString text = QStringLiteral("Cannot open the database ") + databasePath + QStringLiteral(": ") + engineWords;
+    QString text = QStringLiteral("Cannot open the database ") + databasePath;
+    if (!engineWords.isEmpty())
+        text += QStringLiteral(": ") + engineWords;
     const QString folderFailure = DataFolderFailure(QFileInfo(databasePath).path());
     if (!folderFailure.isEmpty())
         text += QStringLiteral("; ") + folderFailure;

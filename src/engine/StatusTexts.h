@@ -25,7 +25,7 @@ void AppendStatusText(QueryPath path, int16_t code, QString &statusMessage);
 QString StoppedText();
 
 // The message of a database that cannot be opened: the file, the engine's words for the open's
-// code, and why when the folder meant to hold it could not be made.
+// code (when the library gives them), and why when the folder meant to hold it could not be made.
 QString OpenFailedText(const QString &databasePath, const QString &engineWords);
 
 // "#,###,##0": digit groups of the locale, at least one digit.
