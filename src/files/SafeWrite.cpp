@@ -89,6 +89,8 @@ bool WriteFileSafely(const QString &path, const std::function<bool(QIODevice &)>
         !file.flush() || file.error() != QFileDevice::NoError)
         return false;
     placed = PutInPlace(fd, named, path, made.st_mode & 0777);
+    if (placed) // what a save of this file that was killed left behind goes with this one
+        RemoveLeftBehind(path);
     return placed;
 }
 
