@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace kest {
@@ -49,13 +50,11 @@ int engine_utf8(sqlite3 *db, const char16_t *utf16, std::string &utf8)
         // The engine takes a value's leading U+FEFF or U+FFFE for a byte-order mark: dropped, or
         // the rest read swapped. A slice that starts with one goes with a mark of our own order
         // in front, which is the one dropped.
-        const char16_t *slice = utf16 + at;
-        if (utf16[at] == 0xFEFF || utf16[at] == 0xFFFE) {
-            marked.assign(1, u'\uFEFF').append(slice, end - at);
-            slice = marked.data();
-        }
-        const std::size_t bytes = (end - at + (slice == utf16 + at ? 0 : 1)) * sizeof(char16_t);
-        rc = sqlite3_bind_text16(raw, 1, slice, static_cast<int>(bytes), SQLITE_STATIC);
+        std::u16string_view slice(utf16 + at, end - at);
+        if (slice.front() == 0xFEFF || slice.front() == 0xFFFE)
+            slice = marked.assign(1, u'\uFEFF').append(slice);
+        const auto bytes = static_cast<int>(slice.size() * sizeof(char16_t));
+        rc = sqlite3_bind_text16(raw, 1, slice.data(), bytes, SQLITE_STATIC);
         if (rc == SQLITE_OK && (rc = sqlite3_step(raw)) == SQLITE_ROW) {
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(raw, 0));
             if (text == nullptr && sqlite3_errcode(db) == SQLITE_NOMEM)
