@@ -13,6 +13,11 @@ namespace kest {
 
 namespace {
 
+// Documents of more characters (UTF-16 units, as the document counts them) than the most the
+// editor is handed at once, a text of QueryEdit::BigTextBytes, stay uncoloured: what grows past
+// that by typing costs a key its time.
+constexpr int LargestColouredDocument = int(QueryEdit::BigTextBytes);
+
 // What a line ends inside; the next line goes on from there.
 enum State { Code, InComment, InString, InQuotedName, InBackquotedName, InBracketedName };
 

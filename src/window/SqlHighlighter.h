@@ -34,11 +34,8 @@ public:
     // Owned by `edit`, whose document it colours.
     SqlHighlighter(QueryEdit *edit, QSet<QString> keywords);
 
-    // Lines longer than this stay uncoloured, and documents of more characters (UTF-16 units,
-    // as the document counts them) than the most the editor is handed at once, a text of
-    // QueryEdit::BigTextBytes: what grows past that by typing costs a key its time.
+    // Lines longer than this stay uncoloured.
     static constexpr int LongestColouredLine = 10000;
-    static constexpr int LargestColouredDocument = 256 * 1024;
     // How long after a change the lines below the view wait, and the most a slice of them takes.
     static constexpr int LaterDelay = 150;
     static constexpr int SliceMilliseconds = 8;
