@@ -4,15 +4,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <QStringDecoder>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -380,7 +379,6 @@ ScriptFault readAll(QFile &file, qint64 size, Room &room, QByteArray &bytes, Enc
             return ScriptFault::None;
     }
 }
-
 
 ScriptText readScript(const QString &path, const MemoryGrant &grant)
 {
