@@ -1,7 +1,7 @@
 #pragma once
 // Rows as the texts people paste into spreadsheets, tickets and code: tab-separated text, a JSON
-// array of objects, a Markdown table, SQL INSERT statements. The rows are read as the CSV export reads them (Csv.h), the
-// column names as row 0; the output is UTF-8 with CR LF line ends.
+// array of objects, a Markdown table, SQL INSERT statements. The rows are read as the CSV
+// export reads them (Csv.h), the column names as row 0; the output is UTF-8 with CR LF line ends.
 //
 // The results list holds texts only, the engine's types gone. A cell is written as a number
 // where its text is one as the engine prints numbers (IsEngineNumber), as SQL NULL (JSON null)

@@ -1,7 +1,8 @@
 #pragma once
-// Writes that never lose the previous file: the bytes go to a new file beside the target, which
-// replaces the target only when every write and the final flush succeeded. A symbolic link at
-// the target is replaced as itself; the file it points to is never written.
+// Writes that never lose the previous file: the bytes go to a new file in the target's folder
+// (one without a name where the file system makes them), which replaces the target only when
+// every write and the final flush succeeded. A symbolic link at the target is replaced as
+// itself; the file it points to is never written.
 
 #include <QByteArray>
 #include <QIODevice>

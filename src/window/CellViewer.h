@@ -2,9 +2,9 @@
 // The whole value of one cell of the results list, which shows only a cell's start: read-only
 // and selectable, wrapped or not, with its length in characters and in bytes of UTF-8. A value
 // that parses as a JSON object or array is shown indented, unless indenting would make it many
-// times as long (a deep value) or would not fit in the memory budget: then a word says so; a BLOB's hex form shows as the
-// library gave it. Copy puts the whole value, as the cell holds it, on the clipboard; Close or
-// Esc closes the viewer.
+// times as long (a deep value) or would not fit in the memory budget: then a word says so. A
+// BLOB's hex form shows as the library gave it. Copy puts the whole value, as the cell holds it,
+// on the clipboard; Close or Esc closes the viewer.
 //
 // The editor lays a line out in time that grows with its length and more, so a long value is
 // shown a part at a time (Previous and Next part): a value of 100 MB opens at once.
