@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
