@@ -113,13 +113,16 @@ void putMarkdownCell(Lines &out, std::string_view text)
     const auto isLetter = [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
     const std::size_t first = std::find_if_not(text.begin(), text.end(), isBlank) - text.begin();
     const std::size_t end = text.size() - (std::find_if_not(text.rbegin(), text.rend() - first, isBlank) - text.rbegin());
+    const auto reference = [&out](char c) {
+        out.put("&#");
+        out.put(std::to_string(int(c)));
+        out.put(';');
+    };
     out.put(' ');
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (i < first || i >= end) {
-            out.put("&#");
-            out.put(std::to_string(int(c)));
-            out.put(';');
+            reference(c);
         } else if (c == '\r' || c == '\n') {
             out.put("<br>");
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
@@ -127,7 +130,7 @@ void putMarkdownCell(Lines &out, std::string_view text)
         } else if ((c == ':' && i > 0 && isLetter(text[i - 1])) ||
                    ((c | 0x20) == 'w' && i + 4 <= text.size() && (text[i + 1] | 0x20) == 'w' &&
                     (text[i + 2] | 0x20) == 'w' && text[i + 3] == '.')) {
-            out.put(c == ':' ? "&#58;" : c == 'w' ? "&#119;" : "&#87;");
+            reference(c);
         } else {
             if (std::string_view("\\|*_`[]<&~").find(c) != std::string_view::npos)
                 out.put('\\');
