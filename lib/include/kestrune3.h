@@ -82,8 +82,8 @@ extern "C" {
 
 /* The version of this header, times 100. kest_KestLibVersion() returns the
 ** version of the library actually loaded; a program can compare the two. */
-#define KESTRUNE3_VERSION 104
-#define KESTRUNE3_VERSION_STRING "1.04"
+#define KESTRUNE3_VERSION 105
+#define KESTRUNE3_VERSION_STRING "1.05"
 
 /* Result codes the library itself gives (the same numbers as SQLite's).
 ** Any other SQLite primary result code may come back from the engine. */
@@ -105,6 +105,22 @@ extern "C" {
 #define KEST_OPEN_URI        0x40   /* the name may be a "file:" URI */
 
 /*
+** What a value is, as the engine stores it: the storage classes, with SQLite's
+** own numbers. Since version 1.05 every cell comes with one of them (see
+** `types` below); a caller that may run against an older library checks
+** kest_KestLibVersion() >= 105 before it reads them.
+*/
+#define KEST_INTEGER    1
+#define KEST_FLOAT      2   /* a real */
+#define KEST_TEXT       3
+#define KEST_BLOB       4
+#define KEST_NULL       5
+/* Set beside KEST_BLOB when the cell is the BLOB's hex form X'…' rather than
+** its bytes (see the cells below); KEST_CLASS() gives the storage class alone. */
+#define KEST_HEX_FORM   0x10
+#define KEST_CLASS(type) ((type) & 0x0F)
+
+/*
 ** A result table of the table functions.
 **
 ** Cell (column, row) is cells[row * column_count + column]; use KEST_CELL.
@@ -112,34 +128,69 @@ extern "C" {
 ** table always has at least two rows. Every cell is a valid UTF-8 text, never
 ** NULL:
 **   - SQL NULL is the empty text "";
-**   - an integer or a real is its text as the engine writes it;
+**   - an integer or a real is its text as the engine writes it (a real with
+**     15 significant digits, so "0.3" for 0.30000000000000004 and "Inf" for
+**     an infinity);
 **   - a BLOB is its bytes when they are valid UTF-8 without a zero byte,
-**     otherwise its hex form X'00FF' (upper-case digits, as in SQL).
+**     otherwise its hex form X'00FF' (upper-case digits, as in SQL);
+**   - a text is its bytes up to a zero byte, bytes that are not valid UTF-8
+**     replaced by U+FFFD.
 ** When the statements of one text give rows of different widths, the table
 ** is as wide as the widest row, shorter rows are filled with "" on the right,
 ** and each name of row 0 is that of the first statement that had the column.
 **
+** What each cell is (since 1.05): types[row * column_count + column] holds its
+** storage class, KEST_HEX_FORM added for a BLOB given in hex; use KEST_TYPE.
+** The names of row 0 are KEST_TEXT, the cells that fill a shorter row
+** KEST_NULL. So NULL and '' are told apart, and a BLOB's bytes are the cell's
+** bytes, or the bytes its hex digits spell when KEST_HEX_FORM is set. A real
+** can be had exactly: after the terminating zero of a KEST_FLOAT cell come the
+** 8 bytes of the double itself, in the machine's own form and not aligned;
+** kest_real_of() copies them out. The cost: one byte per cell, and eight per
+** real.
+**
 ** The caller owns the table and releases it with kest_free_table(); single
 ** cells are never freed on their own. Cells may be read from any thread.
+** The library allocates every kest_table, so fields added at its end leave
+** callers built against an older header working unchanged.
 */
 typedef struct kest_table {
     int32_t column_count;       /* columns, at least 1 */
     int32_t row_count;          /* rows in cells, the name row included */
     const char *const *cells;   /* row_count * column_count texts, row by row */
     void *internal;             /* the library's own; do not touch */
+    const unsigned char *types; /* since 1.05: a KEST_* storage class per cell, as cells */
 } kest_table;
 
 #define KEST_CELL(table, column, row) \
     ((table)->cells[(size_t)(row) * (size_t)(table)->column_count + (size_t)(column)])
+#define KEST_TYPE(table, column, row) \
+    ((table)->types[(size_t)(row) * (size_t)(table)->column_count + (size_t)(column)])
 
 /* The texts of one row given to a row callback: count texts, at least one,
 ** with the length in bytes of each (its terminating zero not counted), so that
-** a caller that keeps millions of cells need not measure each one again. */
+** a caller that keeps millions of cells need not measure each one again, and
+** (since 1.05) the storage class of each, as in kest_table: a KEST_FLOAT
+** value's double follows its terminating zero there too. Column names are
+** KEST_TEXT. */
 typedef struct kest_texts {
     int32_t count;
     const char *const *texts;
     const int32_t *lengths;     /* lengths[i] == strlen(texts[i]) */
+    const unsigned char *types; /* since 1.05: types[i] is texts[i]'s KEST_* storage class */
 } kest_texts;
+
+/* The exact double of a KEST_FLOAT cell `text` of `length` bytes (the 8 bytes
+** after its terminating zero); for any other cell it is not defined. */
+static inline double kest_real_of(const char *text, size_t length)
+{
+    double value;
+    const unsigned char *from = (const unsigned char *)text + length + 1;
+    unsigned char *to = (unsigned char *)&value;
+    for (size_t i = 0; i < sizeof value; ++i)
+        to[i] = from[i];
+    return value;
+}
 
 /*
 ** The progress callback. It is called every `steps` engine steps while a
@@ -156,7 +207,7 @@ typedef int16_t (KEST_CALL *kest_progress_callback)(void);
 **               row after the 2,147,483,647th gets 2,147,483,647 (the count
 **               goes on in kest_sqlite_exec_rowcount64());
 **   user_arg    the pointer given to kest_sqlite_exec(), passed on unread;
-**   values      the row's cells, in the form of kest_table's cells;
+**   values      the row's cells, in the form of kest_table's cells and types;
 **   names       the column names of the statement that gave the row.
 ** Both arrays and their texts are valid only during the call. The rows of the
 ** statements of one text may differ in width; values->count == names->count.

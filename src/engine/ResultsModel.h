@@ -5,6 +5,7 @@
 
 #include "KestruneBinding.h"
 #include "ByteArena.h"
+#include "CellValue.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -62,6 +63,9 @@ public:
     QString columnName(int column) const;
     // The cell's text as the UTF-8 the library gave, whole; valid until rows are removed.
     std::string_view cellUtf8(int row, int column) const;
+    // The cell with its storage class (its text as cellUtf8 gives it); an empty Text outside
+    // the list, or when the library gives no types.
+    CellValue cellValue(int row, int column) const;
 
 private:
     void ensureStride(int columns);

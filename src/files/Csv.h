@@ -3,6 +3,8 @@
 // quote doubled, a comma between cells, CR LF after every line, no header line, UTF-8.
 // Any CSV reader gets the cells back exactly.
 
+#include "CellValue.h"
+
 #include <QIODevice>
 
 #include <cstddef>
@@ -50,6 +52,9 @@ public:
     virtual int columnCount(int64_t row) const = 0;
     // The cell's text as UTF-8 bytes; valid until the next call.
     virtual std::string_view cell(int64_t row, int column) const = 0;
+    // The cell with its storage class, for the formats that keep types; rows that hold texts
+    // alone give every cell as a text.
+    virtual CellValue value(int64_t row, int column) const { return {cell(row, column)}; }
 };
 
 // How often an export lets pending window messages run: once per this many rows, since
