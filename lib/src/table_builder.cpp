@@ -44,7 +44,7 @@ WarmBlocks::~WarmBlocks()
 char *WarmBlocks::add(std::size_t bytes)
 {
     blocks_.reserve(blocks_.size() + 1); // so that the block below is never lost
-    void *block = warm::allocate(bytes);
+    void *block = warm::allocate_sized(bytes);
     blocks_.emplace_back(block, bytes);
     return static_cast<char *>(block);
 }
@@ -52,7 +52,7 @@ char *WarmBlocks::add(std::size_t bytes)
 void WarmBlocks::release() noexcept
 {
     for (const auto &[block, bytes] : blocks_)
-        warm::release(block, bytes);
+        warm::release_sized(block, bytes);
     blocks_.clear();
 }
 
@@ -62,9 +62,10 @@ const char *TextArena::copy(std::string_view s, std::size_t extra)
         return kEmpty;
     const std::size_t need = s.size() + 1 + extra;
     if (need > left_) {
-        const std::size_t size = std::max(warm::ChunkSize, need);
+        const std::size_t size = std::max(block_size_, need);
         next_ = blocks_.add(size);
         left_ = size;
+        block_size_ = std::min(warm::ChunkSize, 2 * block_size_);
     }
     char *out = next_;
     std::memcpy(out, s.data(), s.size());

@@ -1,13 +1,15 @@
 #pragma once
 // Collects the rows of the table path into one kest_table: the cell texts are copied into
-// large blocks and the table holds one pointer per cell, so a result of millions of cells costs
-// little more than its text. All of it is counted against the budget.
+// blocks and the table holds one pointer and one type per cell, so a result of millions of cells
+// costs little more than its text. Blocks start small and double up to warm::ChunkSize, so a
+// table of one row costs what it holds, not two chunks. All of it is counted against the budget.
 
 #include "kestrune3.h"
 #include "statements.h"
 #include "warm_memory.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,7 +17,7 @@
 
 namespace kest {
 
-// Memory from warm::allocate, given back when the owner goes.
+// Memory from warm::allocate_sized, given back when the owner goes.
 class WarmBlocks {
 public:
     WarmBlocks() = default;
@@ -38,7 +40,7 @@ public:
     TextArena() = default;
     TextArena(TextArena &&other) noexcept
         : blocks_(std::move(other.blocks_)), next_(std::exchange(other.next_, nullptr)),
-          left_(std::exchange(other.left_, 0))
+          left_(std::exchange(other.left_, 0)), block_size_(std::exchange(other.block_size_, FirstBlock))
     {
     }
     TextArena &operator=(TextArena &&other) noexcept
@@ -46,6 +48,7 @@ public:
         blocks_ = std::move(other.blocks_);
         next_ = std::exchange(other.next_, nullptr);
         left_ = std::exchange(other.left_, 0);
+        block_size_ = std::exchange(other.block_size_, FirstBlock);
         return *this;
     }
 
@@ -54,18 +57,21 @@ public:
     const char *copy(std::string_view s, std::size_t extra = 0);
 
 private:
+    static constexpr std::size_t FirstBlock = 1024;
     WarmBlocks blocks_;
     char *next_ = nullptr;
     std::size_t left_ = 0;
+    std::size_t block_size_ = FirstBlock; // the size of the next block, unless a text needs more
 };
 
-// Cells' pointers or types, row by row, in chunks that become one array at the end without a copy.
+// Cells' pointers or types, row by row: one array that doubles until it fills a chunk, then
+// whole chunks, which become one array at the end without a copy.
 template <typename T> class CellArray {
 public:
     CellArray() = default;
     CellArray(CellArray &&other) noexcept
         : chunks_(std::exchange(other.chunks_, {})), next_(std::exchange(other.next_, nullptr)),
-          end_(std::exchange(other.end_, nullptr))
+          end_(std::exchange(other.end_, nullptr)), first_capacity_(std::exchange(other.first_capacity_, 0))
     {
     }
     CellArray &operator=(CellArray &&other) noexcept
@@ -74,6 +80,7 @@ public:
         chunks_ = std::exchange(other.chunks_, {});
         next_ = std::exchange(other.next_, nullptr);
         end_ = std::exchange(other.end_, nullptr);
+        first_capacity_ = std::exchange(other.first_capacity_, 0);
         return *this;
     }
     ~CellArray() { release(); }
@@ -81,27 +88,53 @@ public:
     void push_back(T cell)
     {
         if (next_ == end_)
-            add_chunk();
+            grow();
         *next_++ = cell;
     }
     T &operator[](std::size_t i) { return chunks_[i / PerChunk][i % PerChunk]; }
     // The cells as one array, released with release_joined(); the CellArray is empty afterwards.
     T *join(std::size_t &bytes)
     {
-        bytes = chunks_.size() * warm::ChunkSize;
+        bytes = chunks_.size() == 1 ? first_bytes() : chunks_.size() * warm::ChunkSize;
         T *cells = chunks_.size() == 1
                        ? chunks_.front()
                        : static_cast<T *>(warm::join(reinterpret_cast<void *const *>(chunks_.data()), chunks_.size()));
         chunks_.clear();
         next_ = end_ = nullptr;
+        first_capacity_ = 0;
         return cells;
     }
-    static void release_joined(T *cells, std::size_t bytes) noexcept { warm::release(cells, bytes); }
+    static void release_joined(T *cells, std::size_t bytes) noexcept { warm::release_sized(cells, bytes); }
 
 private:
     static constexpr std::size_t PerChunk = warm::ChunkSize / sizeof(T);
-    void add_chunk()
+    static constexpr std::size_t FirstCapacity = 64;
+
+    std::size_t first_bytes() const { return first_capacity_ * sizeof(T); }
+    void grow()
     {
+        if (chunks_.empty() || first_capacity_ < PerChunk) {
+            // The first array, or that array twice as large, the cells so far copied over.
+            const std::size_t capacity = chunks_.empty() ? FirstCapacity : 2 * first_capacity_;
+            const std::size_t used = chunks_.empty() ? 0 : first_capacity_;
+            T *bigger = static_cast<T *>(warm::allocate_sized(capacity * sizeof(T)));
+            if (chunks_.empty()) {
+                try {
+                    chunks_.push_back(bigger);
+                } catch (...) {
+                    warm::release_sized(bigger, capacity * sizeof(T));
+                    throw;
+                }
+            } else {
+                std::memcpy(bigger, chunks_.front(), used * sizeof(T));
+                warm::release_sized(chunks_.front(), first_bytes());
+                chunks_.front() = bigger;
+            }
+            first_capacity_ = capacity;
+            next_ = bigger + used;
+            end_ = bigger + capacity;
+            return;
+        }
         chunks_.reserve(chunks_.size() + 1); // so that the chunk below is never lost
         next_ = static_cast<T *>(warm::allocate(warm::ChunkSize));
         chunks_.push_back(next_);
@@ -109,14 +142,16 @@ private:
     }
     void release() noexcept
     {
-        for (T *chunk : chunks_)
-            warm::release(chunk, warm::ChunkSize);
+        for (std::size_t i = 0; i < chunks_.size(); ++i)
+            warm::release_sized(chunks_[i], i == 0 ? first_bytes() : warm::ChunkSize);
         chunks_.clear();
         next_ = end_ = nullptr;
+        first_capacity_ = 0;
     }
     std::vector<T *> chunks_;
     T *next_ = nullptr; // where the next cell goes, in the last chunk
     T *end_ = nullptr;
+    std::size_t first_capacity_ = 0; // cells the first array holds; PerChunk once it is a chunk
 };
 
 class TableBuilder final : public RowSink {

@@ -4,6 +4,7 @@
 #include "pages.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <new>
 
 namespace kest::warm {
@@ -36,6 +37,29 @@ void release(void *memory, std::size_t bytes) noexcept
     bytes = whole_pages(bytes);
     pages::unmap(memory, bytes);
     budget::give(static_cast<int64_t>(bytes));
+}
+
+void *allocate_sized(std::size_t bytes)
+{
+    if (bytes >= ChunkSize)
+        return allocate(bytes);
+    budget::take_or_throw(static_cast<int64_t>(bytes));
+    void *memory = std::malloc(bytes);
+    if (memory == nullptr) {
+        budget::give(static_cast<int64_t>(bytes));
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+
+void release_sized(void *memory, std::size_t bytes) noexcept
+{
+    if (bytes >= ChunkSize) {
+        release(memory, bytes);
+    } else if (memory != nullptr) {
+        std::free(memory);
+        budget::give(static_cast<int64_t>(bytes));
+    }
 }
 
 void *join(void *const *chunks, std::size_t count)

@@ -19,6 +19,12 @@ void *allocate(std::size_t bytes);
 // Gives memory from allocate() back, with its count. Null is a harmless no-op.
 void release(void *memory, std::size_t bytes) noexcept;
 
+// Memory of any size for a result: below ChunkSize from the heap, counted as asked (a mapping of
+// its own costs system calls and page faults that a small result does not need), from ChunkSize
+// on as allocate() gives it. Released with release_sized() and the same size.
+void *allocate_sized(std::size_t bytes);
+void release_sized(void *memory, std::size_t bytes) noexcept;
+
 // Moves `count` chunks from allocate() into one contiguous range (without copying where the
 // system can move pages); the chunks are gone afterwards and the range is released with
 // release(range, count * ChunkSize). Throws std::bad_alloc when no range can be had.
