@@ -19,8 +19,13 @@ the sqlite3 shell started from this small process. Rounds alternate program and 
              Script, Paste over it, Exec. In a third: Run Query, Stop half-way through the
              shell's time, to the final status line, and the database checked with sqlite3.
 
+  Floor:     for Run Query, also the engine's own floor (query_floor beside the program: open,
+             prepare, step every row, read every cell's text), started as the shell is.
+  Baseline:  --baseline another build's kestrune-demo: each round runs it too, right after this
+             one, and the figures give this program against it.
+
 Usage: bench/window_bench.py --program build/release/bin/kestrune-demo [--rounds 3] [--only query|exec|scripts]
-       [--unicode]
+       [--unicode] [--baseline other/bin/kestrune-demo]
 Needs Xvfb, xdotool, xclip, sqlite3 and python3-xlib (Debian packages).
 """
 
@@ -169,6 +174,14 @@ def shell(database, sql, output):
     """The shell started from this small process, its CSV written into a file."""
     start = time.monotonic()
     subprocess.run(["sh", "-c", 'exec sqlite3 -csv "$1" "$2" > "$3"', "sh", database, sql, output], check=True)
+    return time.monotonic() - start
+
+
+def floor(built, database):
+    """The engine's floor for QUERY, started from this small process as the shell is."""
+    start = time.monotonic()
+    subprocess.run(["sh", "-c", 'exec "$1" "$2" "$3" > /dev/null', "sh", os.path.join(built, "query_floor"), database,
+                    QUERY], check=True)
     return time.monotonic() - start
 
 
@@ -435,6 +448,7 @@ def main():
     parser.add_argument("--texts", help="with --only scripts: the scripts to run, of dump,insert,line,wide,widerows")
     parser.add_argument("--unicode", action="store_true", help="tick Unicode in each program before it runs")
     parser.add_argument("--perf", help="record each round's program with perf into this file prefix")
+    parser.add_argument("--baseline", help="another build's kestrune-demo, run in each round after this one")
     args = parser.parse_args()
     global UNICODE
     UNICODE = args.unicode
@@ -451,31 +465,44 @@ def main():
                                          database, QUERY], capture_output=True, text=True, check=True).stdout) - ROWS
         cells = ROWS * 10
         watcher = Watcher(display.name)
+        programs = [built] + ([os.path.dirname(os.path.abspath(args.baseline))] if args.baseline else [])
         for which in ("query", "exec"):
             if args.only and which != args.only:
                 continue
-            ours, theirs, peaks = [], [], []
+            ours, theirs, peaks, baseline, floors = [], [], [], [], []
             for r in range(args.rounds):
-                program, folder = start_program(display, built, scratch, database, f"{which}-{r}")
-                recorder = subprocess.Popen(["perf", "record", "-g", "-o", f"{args.perf}.{which}.{r}", "-p",
-                                             str(program.process.pid)], stdout=subprocess.DEVNULL,
-                                            stderr=subprocess.DEVNULL) if args.perf else None
-                try:
-                    watcher.drain()
-                    if which == "query":
-                        seconds, peak = run_query_round(watcher, program)
-                        peaks.append(peak)
-                    else:
-                        seconds, _ = exec_round(watcher, program, folder)
-                finally:
-                    if recorder:
-                        recorder.send_signal(2)
-                        recorder.wait()
-                    program.stop()
-                ours.append(seconds)
+                for index, build in enumerate(programs):
+                    program, folder = start_program(display, build, scratch, database, f"{which}-{r}-{index}")
+                    recorder = subprocess.Popen(["perf", "record", "-g", "-o", f"{args.perf}.{which}.{r}", "-p",
+                                                 str(program.process.pid)], stdout=subprocess.DEVNULL,
+                                                stderr=subprocess.DEVNULL) if args.perf and index == 0 else None
+                    try:
+                        watcher.drain()
+                        if which == "query":
+                            seconds, peak = run_query_round(watcher, program)
+                            if index == 0:
+                                peaks.append(peak)
+                        else:
+                            seconds, _ = exec_round(watcher, program, folder)
+                    finally:
+                        if recorder:
+                            recorder.send_signal(2)
+                            recorder.wait()
+                        program.stop()
+                    (ours if index == 0 else baseline).append(seconds)
                 theirs.append(shell(database, QUERY, os.path.join(scratch, "shell.csv")))
-                print(f"  {which} round {r + 1}: program {seconds:.3f} s, shell {theirs[-1]:.3f} s", flush=True)
+                if which == "query":
+                    floors.append(floor(built, database))
+                print(f"  {which} round {r + 1}: program {ours[-1]:.3f} s, shell {theirs[-1]:.3f} s" +
+                      (f", floor {floors[-1]:.3f} s" if floors else "") +
+                      (f", baseline {baseline[-1]:.3f} s" if baseline else ""), flush=True)
             report(which, ours, theirs, peaks, text_bytes, cells)
+            if floors:
+                print(f"  the engine's floor {statistics.median(floors):.3f} s: the program "
+                      f"{statistics.median(ours) / statistics.median(floors):.2f} x the floor (goal <= 1.1)")
+            if baseline:
+                print(f"  the baseline {statistics.median(baseline):.3f} s: the program "
+                      f"{statistics.median(ours) / statistics.median(baseline):.3f} x the baseline")
         if not args.only:
             scripts(args, display, built, scratch)
     finally:
