@@ -202,6 +202,19 @@ void putQuoted(Lines &out, std::string_view text, char quote)
     out.put(quote);
 }
 
+// A text in quotes, each carriage return as ||char(13)|| between quoted pieces: readers of
+// lines, the sqlite3 shell among them, drop the CR of a CR LF even inside a literal.
+void putSqlText(Lines &out, std::string_view text)
+{
+    for (std::size_t from = 0;; out.put("||char(13)||")) {
+        const std::size_t to = std::min(text.find('\r', from), text.size());
+        putQuoted(out, text.substr(from, to - from), '\'');
+        if (to == text.size())
+            return;
+        from = to + 1;
+    }
+}
+
 } // namespace
 
 bool WriteJson(QIODevice &out, const CsvRows &namedRows)
@@ -286,7 +299,7 @@ bool WriteInserts(QIODevice &out, const CsvRows &namedRows, std::string_view tab
             case CellType::Null: lines.put("NULL"); break;
             case CellType::Integer: lines.put(value.text); break;
             case CellType::Real: putSqlReal(lines, value.real); break;
-            case CellType::Text: putQuoted(lines, value.text, '\''); break;
+            case CellType::Text: putSqlText(lines, value.text); break;
             case CellType::Blob: putBlob(lines, value);
             }
         }

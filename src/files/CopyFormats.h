@@ -32,7 +32,8 @@ bool WriteJson(QIODevice &out, const CsvRows &namedRows);
 bool WriteMarkdown(QIODevice &out, const CsvRows &namedRows);
 
 // One `INSERT INTO "table"("column", …) VALUES(…);` a row. Names are quoted as the engine quotes
-// identifiers ("" for a quote), texts as it quotes strings ('' for a quote), whatever they hold;
+// identifiers ("" for a quote), texts as it quotes strings ('' for a quote) whatever they hold,
+// a carriage return as ||char(13)|| (readers of lines drop the CR of a CR LF);
 // the engine reads every value back with its type and value: NULL, an integer as its digits, a
 // BLOB as X'…' in upper-case hex, a real as 17 significant digits with ".0" or an exponent (one
 // below 1e-290 as an exact product with 2^-512, since the engine reads no such digits exactly),
