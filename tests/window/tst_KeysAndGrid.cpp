@@ -32,7 +32,7 @@ const QString Values = QStringLiteral(
     "SELECT column1 AS \"va\"\"l | ue\", typeof(column1) AS type FROM (VALUES (1), (-7), (9223372036854775807), "
     "(1.5), (-0.25), (1e20), (1e-7), ('007'), ('1.50'), ('Inf'), ('say \"hi\", then | go'), "
     "('line' || char(13, 10) || 'two \\| *b* _c_ `d` [e] <f> &amp; ~g~'), ('it''s'), ('   '), (char(9) || ' a b '), ('http://x.y/?a=1&b=2_c'), ('www.x.y/*a*'), (NULL), (x'00ff'), ('\u00fcn\u00ef \u20ac\U0001F600'), "
-    // and the values hard to read back (of the first two reals the shortest digits, of the third 17, read back one bit off)
+    // and those hard to read back: the engine reads the first real's shortest digits and the third's 17 one bit off
     "(''), (-9223372036854775808), (-6.7939215317041866), (0.30000000000000004), (3.4957560566615824e-308), (5e-324), (-0.0), (1e999), "
     "(-1e999), (1.7976931348623157e308), ('1.0e+15'), ('-0.0'), ('X''AB'''), ('42'), (x'41'), (x'610062'), (x''))");
 
