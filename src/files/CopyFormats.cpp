@@ -4,38 +4,15 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace kest {
 
 namespace {
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// The digits from `at` on; `at` is moved past them.
-std::string_view digits(std::string_view text, std::size_t &at)
-{
-    const std::size_t from = at;
-    while (at < text.size() && isDigit(text[at]))
-        ++at;
-    return text.substr(from, at - from);
-}
-
-// The hex form in which the library shows a BLOB: X'…' with upper-case hex digits in pairs.
-bool isBlobLiteral(std::string_view text)
-{
-    if (text.size() < 3 || text[0] != 'X' || text[1] != '\'' || text.back() != '\'' || text.size() % 2 != 1)
-        return false;
-    for (const char c : text.substr(2, text.size() - 3))
-        if (!isDigit(c) && !(c >= 'A' && c <= 'F'))
-            return false;
-    return true;
-}
 
 // What a format writes is gathered here and written in pieces of a bounded size, so that a
 // huge cell takes no memory of its size beside what it is written to. A write that fails fails
@@ -76,6 +53,76 @@ private:
     QByteArray piece_;
     bool written_ = true;
 };
+
+// A number's digits as std::to_chars gives them: `precision` significant digits (none: the
+// fewest that read back as the same double), with ".0" where they would read as an integer.
+void putNumber(Lines &out, double real, int precision = 0)
+{
+    char text[32];
+    const char *end = precision ? std::to_chars(text, text + sizeof text, real, std::chars_format::general, precision).ptr
+                                : std::to_chars(text, text + sizeof text, real).ptr;
+    out.put(std::string_view(text, std::size_t(end - text)));
+    if (std::string_view(text, std::size_t(end - text)).find_first_of(".e") == std::string_view::npos)
+        out.put(".0");
+}
+
+// A real as the engine reads it back to the same double. This engine (SQLite 3.40) reads 17
+// significant digits exactly, but not every shorter text that names the double (about one in
+// 2,600 elsewhere), nor 17 digits of a number below about 1e-291, which it scales by an inexact
+// 1e308: such a number is written as the product of an exact number and 2^-512, which the engine
+// multiplies without rounding. -0.0 is kept; Inf is written as the engine reads it, 1e999.
+void putSqlReal(Lines &out, double real)
+{
+    if (std::isnan(real)) // the engine stores NaN as NULL
+        return out.put("NULL");
+    if (std::isinf(real))
+        return out.put(real > 0 ? "1e999" : "-1e999");
+    if (real != 0 && std::fabs(real) < 1e-290) {
+        putNumber(out, std::ldexp(real, 512), 17);
+        out.put('*');
+        return putNumber(out, std::ldexp(1.0, -512), 17);
+    }
+    putNumber(out, real, 17);
+}
+
+// A BLOB as the engine's literal X'…' of its bytes in upper-case hex; a BLOB that the library
+// gives in that form already is written as it stands, so that no copy of its bytes is made.
+void putBlob(Lines &out, const CellValue &value)
+{
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    if (value.hexForm)
+        return out.put(value.text);
+    out.put("X'");
+    for (const char c : value.text) {
+        out.put(Hex[static_cast<unsigned char>(c) >> 4]);
+        out.put(Hex[c & 15]);
+    }
+    out.put('\'');
+}
+
+// Keys for the column names, each used once: a name that an earlier column has taken gets the
+// first ":2", ":3" … after it that no column is named and no earlier key is.
+std::vector<std::string> uniqueKeys(const CsvRows &namedRows)
+{
+    std::vector<std::string> keys;
+    std::set<std::string, std::less<>> taken;
+    const int columns = namedRows.columnCount(0);
+    for (int c = 0; c < columns; ++c)
+        taken.emplace(namedRows.cell(0, c));
+    std::set<std::string, std::less<>> used;
+    for (int c = 0; c < columns; ++c) {
+        std::string key(namedRows.cell(0, c));
+        if (used.contains(key)) {
+            const std::string name = key;
+            for (int n = 2; taken.contains(key); ++n)
+                key = name + ':' + std::to_string(n);
+        }
+        used.insert(key);
+        taken.insert(key);
+        keys.push_back(std::move(key));
+    }
+    return keys;
+}
 
 void putJsonString(Lines &out, std::string_view text)
 {
@@ -155,68 +202,53 @@ void putQuoted(Lines &out, std::string_view text, char quote)
     out.put(quote);
 }
 
-} // namespace
-
-bool IsEngineNumber(std::string_view text)
+// A text in quotes, each carriage return as ||char(13)|| between quoted pieces: readers of
+// lines, the sqlite3 shell among them, drop the CR of a CR LF even inside a literal.
+void putSqlText(Lines &out, std::string_view text)
 {
-    std::size_t at = text.starts_with('-') ? 1 : 0;
-    const std::string_view whole = digits(text, at);
-    if (whole.empty() || (whole.size() > 1 && whole[0] == '0'))
-        return false;
-    if (at == text.size()) {
-        std::int64_t value = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        return error == std::errc() && end == text.data() + text.size() && text != "-0";
+    for (std::size_t from = 0;; out.put("||char(13)||")) {
+        const std::size_t to = std::min(text.find('\r', from), text.size());
+        putQuoted(out, text.substr(from, to - from), '\'');
+        if (to == text.size())
+            return;
+        from = to + 1;
     }
-    if (text[at++] != '.')
-        return false;
-    const std::string_view fraction = digits(text, at);
-    if (fraction.empty() || (fraction.size() > 1 && fraction.back() == '0'))
-        return false;
-    // The engine prints with 15 significant digits, and the ".0" of a whole number is not one.
-    std::string_view significant = fraction == "0" ? whole : std::string_view();
-    std::string number;
-    if (significant.empty()) {
-        number = std::string(whole) + std::string(fraction);
-        significant = number;
-        significant.remove_prefix(std::min(significant.find_first_not_of('0'), significant.size()));
-    }
-    if (significant.size() > 15)
-        return false;
-    if (at == text.size()) // written out in full: from 0.0001 to below 10^15 (and zero)
-        return whole != "0" || fraction.find_first_not_of('0') <= 3 || fraction == "0";
-    // Otherwise one digit before the point and a signed exponent of at least two digits.
-    if (text[at++] != 'e' || at == text.size() || (text[at] != '+' && text[at] != '-') || whole.size() != 1 ||
-        whole == "0")
-        return false;
-    const bool negative = text[at] == '-';
-    const std::string_view exponent = digits(text, ++at);
-    int value = 0;
-    std::from_chars(exponent.data(), exponent.data() + exponent.size(), value);
-    return at == text.size() && exponent.size() >= 2 && exponent.size() <= 3 && value >= (negative ? 5 : 15);
 }
+
+} // namespace
 
 bool WriteJson(QIODevice &out, const CsvRows &namedRows)
 {
     Lines lines(out);
     lines.put('[');
-    const int columns = namedRows.columnCount(0);
+    const std::vector<std::string> keys = uniqueKeys(namedRows);
     for (int64_t row = 1; row < namedRows.rowCount(); ++row) {
         if (!lines.endLine())
             return false;
         lines.put("  {");
-        for (int c = 0; c < columns; ++c) {
-            const std::string_view cell = namedRows.cell(row, c);
+        for (int c = 0; c < int(keys.size()); ++c) {
+            const CellValue value = namedRows.value(row, c);
             if (c > 0)
                 lines.put(", ");
-            putJsonString(lines, namedRows.cell(0, c));
+            putJsonString(lines, keys[std::size_t(c)]);
             lines.put(": ");
-            if (cell.empty())
-                lines.put("null");
-            else if (IsEngineNumber(cell))
-                lines.put(cell);
-            else
-                putJsonString(lines, cell);
+            switch (value.type) {
+            case CellType::Null: lines.put("null"); break;
+            case CellType::Integer: lines.put(value.text); break;
+            case CellType::Real:
+                if (std::isnan(value.real))
+                    lines.put("null");
+                else if (std::isinf(value.real))
+                    lines.put(value.real > 0 ? "1e999" : "-1e999");
+                else
+                    putNumber(lines, value.real);
+                break;
+            case CellType::Text: putJsonString(lines, value.text); break;
+            case CellType::Blob: // its SQL literal, which holds nothing that JSON escapes
+                lines.put('"');
+                putBlob(lines, value);
+                lines.put('"');
+            }
         }
         lines.put(row + 1 < namedRows.rowCount() ? "}," : "}");
     }
@@ -260,15 +292,16 @@ bool WriteInserts(QIODevice &out, const CsvRows &namedRows, std::string_view tab
         }
         lines.put(") VALUES(");
         for (int c = 0; c < columns; ++c) {
-            const std::string_view cell = namedRows.cell(row, c);
+            const CellValue value = namedRows.value(row, c);
             if (c > 0)
                 lines.put(',');
-            if (cell.empty())
-                lines.put("NULL");
-            else if (IsEngineNumber(cell) || isBlobLiteral(cell))
-                lines.put(cell);
-            else
-                putQuoted(lines, cell, '\'');
+            switch (value.type) {
+            case CellType::Null: lines.put("NULL"); break;
+            case CellType::Integer: lines.put(value.text); break;
+            case CellType::Real: putSqlReal(lines, value.real); break;
+            case CellType::Text: putSqlText(lines, value.text); break;
+            case CellType::Blob: putBlob(lines, value);
+            }
         }
         lines.put(");");
         if (!lines.endLine())

@@ -3,10 +3,9 @@
 // array of objects, a Markdown table, SQL INSERT statements. The rows are read as the CSV
 // export reads them (Csv.h), the column names as row 0; the output is UTF-8 with CR LF line ends.
 //
-// The results list holds texts only, the engine's types gone. A cell is written as a number
-// where its text is one as the engine prints numbers (IsEngineNumber), as SQL NULL (JSON null)
-// where it is empty (the list shows NULL and an empty text alike), and as a text otherwise; for
-// INSERT, the hex form X'…' in which the library shows a BLOB is written back as that BLOB.
+// The formats meant to be read back, JSON and SQL INSERT, write each cell from its storage class
+// (CsvRows::value); tab-separated text and Markdown write its text (CsvRows::cell), as the list
+// shows it.
 
 #include "Csv.h"
 
@@ -16,16 +15,12 @@
 
 namespace kest {
 
-// Whether `text` is a number as the engine prints one: an integer of 64 bits without a sign
-// other than "-" or a leading zero, or a real as the engine prints a double (at most 15
-// significant digits, a point with at least one digit after it and no trailing zero but the
-// ".0" of a whole number, an exponent "e+NN" or "e-NN" after one digit when the number is below
-// 0.0001 or from 10^15 on). So "007", "1.50", "+5", "1e5", ".5" and "Inf" stay texts.
-bool IsEngineNumber(std::string_view text);
-
 // "[", one object a line (indented by two blanks) with the column names as keys in the
-// columns' order, "]". A column name that repeats is written each time (JSON readers keep the
-// last).
+// columns' order, "]". A name that an earlier column has taken is keyed by the first of
+// "name:2", "name:3" … that no column is named and no earlier key is. NULL is null, an integer a
+// JSON integer of its 64 bits, a real its fewest digits that read back as the same double (with
+// ".0" or an exponent, so that it reads as a real), Inf and -Inf the numbers 1e999 and -1e999
+// (which readers take as infinity), a text a string, a BLOB the string of its SQL literal X'…'.
 bool WriteJson(QIODevice &out, const CsvRows &namedRows);
 
 // A header line, its rule and a line per row, each name and cell shown by a Markdown reader
@@ -37,7 +32,12 @@ bool WriteJson(QIODevice &out, const CsvRows &namedRows);
 bool WriteMarkdown(QIODevice &out, const CsvRows &namedRows);
 
 // One `INSERT INTO "table"("column", …) VALUES(…);` a row. Names are quoted as the engine quotes
-// identifiers ("" for a quote), texts as it quotes strings ('' for a quote).
+// identifiers ("" for a quote), texts as it quotes strings ('' for a quote) whatever they hold,
+// a carriage return as ||char(13)|| (readers of lines drop the CR of a CR LF);
+// the engine reads every value back with its type and value: NULL, an integer as its digits, a
+// BLOB as X'…' in upper-case hex, a real as 17 significant digits with ".0" or an exponent (one
+// below 1e-290 as an exact product with 2^-512, since the engine reads no such digits exactly),
+// -0.0 as that, Inf and -Inf as 1e999 and -1e999.
 bool WriteInserts(QIODevice &out, const CsvRows &namedRows, std::string_view table);
 
 // Cells separated by tabs, each line ended by CR LF, for a spreadsheet: a cell that holds a tab

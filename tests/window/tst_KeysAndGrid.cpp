@@ -31,7 +31,10 @@ const QString CountToMillions = QStringLiteral(
 const QString Values = QStringLiteral(
     "SELECT column1 AS \"va\"\"l | ue\", typeof(column1) AS type FROM (VALUES (1), (-7), (9223372036854775807), "
     "(1.5), (-0.25), (1e20), (1e-7), ('007'), ('1.50'), ('Inf'), ('say \"hi\", then | go'), "
-    "('line' || char(13, 10) || 'two \\| *b* _c_ `d` [e] <f> &amp; ~g~'), ('it''s'), ('   '), (char(9) || ' a b '), ('http://x.y/?a=1&b=2_c'), ('www.x.y/*a*'), (NULL), (x'00ff'), ('\u00fcn\u00ef \u20ac\U0001F600'))");
+    "('line' || char(13, 10) || 'two \\| *b* _c_ `d` [e] <f> &amp; ~g~'), ('it''s'), ('   '), (char(9) || ' a b '), ('http://x.y/?a=1&b=2_c'), ('www.x.y/*a*'), (NULL), (x'00ff'), ('\u00fcn\u00ef \u20ac\U0001F600'), "
+    // and those hard to read back: the engine reads the first real's shortest digits and the third's 17 one bit off
+    "(''), (-9223372036854775808), (-6.7939215317041866), (0.30000000000000004), (3.4957560566615824e-308), (5e-324), (-0.0), (1e999), "
+    "(-1e999), (1.7976931348623157e308), ('1.0e+15'), ('-0.0'), ('X''AB'''), ('42'), (x'41'), (x'610062'), (x''))");
 
 // One letter a character of the block: k keyword (bold), c comment (italic), s string (red),
 // n number (purple), "." none.
@@ -169,18 +172,24 @@ private slots:
         QTRY_VERIFY(!viewer());
     }
 
-    // Each format read back by a parser of its own: CSV, JSON and Markdown by Python's and
-    // GitHub's, the INSERT statements by the engine, into a table with the same types.
+    // Each format read back by a parser of its own: CSV and Markdown by Python's and GitHub's, as
+    // the list shows the cells; the INSERT statements and JSON of Run Query's and of Exec's rows by
+    // the sqlite3 shell and Python's json, as the engine gave the values.
     void copiedRowsReadBack()
     {
-        f->run(f->w->button(Button::RunQuery), Values);
+        QStringList copies;
+        for (const Button button : {Button::RunQuery, Button::Exec}) {
+            f->run(f->w->button(button), Values);
+            f->w->resultsView->selectAll();
+            f->desktop.queueText(QStringLiteral("copied \"t\""));
+            for (const char *format : {"C&SV", "&JSON", "&Markdown", "SQL &INSERT\u2026"})
+                copyAs(QStringLiteral("Copy as ") + QString::fromUtf8(format));
+            copies = f->desktop.clipboardWrites();
+        }
+        QCOMPARE(copies.size(), 8);
+        QCOMPARE(copies[4], copies[0]);
+        QCOMPARE(copies[6], copies[2]);
         QStringList names{f->w->results().columnName(0), f->w->results().columnName(1)};
-        f->w->resultsView->selectAll();
-        f->desktop.queueText(QStringLiteral("copied \"t\""));
-        for (const char *format : {"C&SV", "&JSON", "&Markdown", "SQL &INSERT\u2026"})
-            copyAs(QStringLiteral("Copy as ") + QString::fromUtf8(format));
-        const QStringList copies = f->desktop.clipboardWrites();
-        QCOMPARE(copies.size(), 4);
         QString keys; // each of the menu's access keys once
         for (const QAction *a : f->w->resultsView->actions())
             if (const qsizetype at = a->text().indexOf(u'&'); at >= 0 && !a->isSeparator())
@@ -189,31 +198,26 @@ private slots:
 
         QProcess reader;
         reader.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(KEST_READ_COPIES)});
-        reader.write(QJsonDocument(QJsonObject{{"csv", copies[0]}, {"json", copies[1]}, {"markdown", copies[2]}}).toJson());
+        reader.write(QJsonDocument(QJsonObject{{"csv", copies[0]}, {"markdown", copies[2]}, {"query", Values}, {"table", "copied \"t\""},
+                                               {"jsons", QJsonArray{copies[1], copies[5]}}, {"inserts", QJsonArray{copies[3], copies[7]}}})
+                         .toJson());
         reader.closeWriteChannel();
         QVERIFY(reader.waitForFinished(60000) && reader.exitCode() == 0);
         const QJsonObject read = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
-        QJsonArray csv{QJsonArray::fromStringList(names)}, markdown = csv, json;
+        QJsonArray csv{QJsonArray::fromStringList(names)}, markdown = csv;
         for (int r = 0; r < f->w->results().rowCount(); ++r) {
             const QString value = f->w->results().cellText(r, 0), type = f->w->results().cellText(r, 1);
             csv.append(QJsonArray{value, type});
             markdown.append(QJsonArray{QString(value).replace(QLatin1String("\r\n"), QLatin1String("\n")), type});
-            const QJsonValue typed = type == QLatin1String("null") ? QJsonValue()
-                                     : type == QLatin1String("integer") || type == QLatin1String("real")
-                                         ? QJsonValue(QJsonObject{{"number", value}})
-                                         : QJsonValue(value);
-            json.append(QJsonObject{{names[0], typed}, {names[1], type}});
         }
         QCOMPARE(read["csv"].toArray(), csv);
         QCOMPARE(read["markdown"].toArray(), markdown);
-        QCOMPARE(read["json"].toArray(), json);
+        QCOMPARE(QJsonDocument(read["exact"].toArray()).toJson(QJsonDocument::Compact), "[]");
 
-        QStringList rows = f->rows();
-        for (QString &row : rows) // through the query window a line break reaches the engine as typed, LF
-            row = row.replace(QLatin1String("\r\n"), QLatin1String("\n")) + QStringLiteral("|1");
-        f->run(f->w->button(Button::RunQuery), "CREATE TABLE \"copied \"\"t\"\"\"(\"va\"\"l | ue\", type);\r\n" + copies[3] +
-                                   "SELECT *, typeof(\"va\"\"l | ue\") = type FROM \"copied \"\"t\"\"\"");
-        QCOMPARE(f->rows(), rows);
+        f->run(f->w->button(Button::RunQuery), QStringLiteral("SELECT 1 AS k, 2 AS k, 3 AS \"k:2\""));
+        f->w->resultsView->selectAll();
+        copyAs(QStringLiteral("Copy as &JSON"));
+        QCOMPARE(f->desktop.clipboardWrites().constLast(), QStringLiteral("[\r\n  {\"k\": 1, \"k:3\": 2, \"k:2\": 3}\r\n]\r\n"));
     }
 
     // 60 MB of cells, their JSON a text of over 120 MB: a second copy does not fit beside it while
