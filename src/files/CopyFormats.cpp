@@ -279,18 +279,35 @@ bool WriteMarkdown(QIODevice &out, const CsvRows &namedRows)
     return true;
 }
 
+// Whether two columns have one name as the engine compares names (ASCII letters in either case).
+bool namesRepeat(const CsvRows &namedRows)
+{
+    std::set<std::string> seen;
+    for (int c = 0; c < namedRows.columnCount(0); ++c) {
+        std::string name(namedRows.cell(0, c));
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch - 'A' + 'a') : ch; });
+        if (!seen.insert(std::move(name)).second)
+            return true;
+    }
+    return false;
+}
+
 bool WriteInserts(QIODevice &out, const CsvRows &namedRows, std::string_view table)
 {
     Lines lines(out);
     const int columns = namedRows.columnCount(0);
+    // The engine gives a repeated column the first of its values and drops the others without a
+    // word: such rows name no columns and fill the table's in order.
+    const bool byPosition = namesRepeat(namedRows);
     for (int64_t row = 1; row < namedRows.rowCount(); ++row) {
         lines.put("INSERT INTO ");
         putQuoted(lines, table, '"');
-        for (int c = 0; c < columns; ++c) {
+        for (int c = 0; c < columns && !byPosition; ++c) {
             lines.put(c == 0 ? '(' : ',');
             putQuoted(lines, namedRows.cell(0, c), '"');
         }
-        lines.put(") VALUES(");
+        lines.put(byPosition ? " VALUES(" : ") VALUES(");
         for (int c = 0; c < columns; ++c) {
             const CellValue value = namedRows.value(row, c);
             if (c > 0)

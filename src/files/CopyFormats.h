@@ -31,7 +31,9 @@ bool WriteJson(QIODevice &out, const CsvRows &namedRows);
 // the blanks nor makes a link of the text, where it would show the backslashes.
 bool WriteMarkdown(QIODevice &out, const CsvRows &namedRows);
 
-// One `INSERT INTO "table"("column", …) VALUES(…);` a row. Names are quoted as the engine quotes
+// One `INSERT INTO "table"("column", …) VALUES(…);` a row; when two columns have one name (a
+// join's), `INSERT INTO "table" VALUES(…);`, the values in the columns' order, since the engine
+// would keep one of a repeated column's values and drop the other. Names are quoted as the engine quotes
 // identifiers ("" for a quote), texts as it quotes strings ('' for a quote) whatever they hold,
 // a carriage return as ||char(13)|| (readers of lines drop the CR of a CR LF);
 // the engine reads every value back with its type and value: NULL, an integer as its digits, a

@@ -218,6 +218,10 @@ private slots:
         f->w->resultsView->selectAll();
         copyAs(QStringLiteral("Copy as &JSON"));
         QCOMPARE(f->desktop.clipboardWrites().constLast(), QStringLiteral("[\r\n  {\"k\": 1, \"k:3\": 2, \"k:2\": 3}\r\n]\r\n"));
+        // Named, a repeated column would keep only one of its values.
+        f->desktop.queueText(QStringLiteral("t"));
+        copyAs(QStringLiteral("Copy as SQL &INSERT\u2026"));
+        QCOMPARE(f->desktop.clipboardWrites().constLast(), QStringLiteral("INSERT INTO \"t\" VALUES(1,2,3);\r\n"));
     }
 
     // 60 MB of cells, their JSON a text of over 120 MB: a second copy does not fit beside it while
