@@ -1,17 +1,26 @@
 #include "ResultsModel.h"
 
 #include "LibraryCell.h"
+#include "RowOrder.h"
+
+#include <QMetaObject>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <utility>
 
 namespace kest {
 
 ResultsModel::ResultsModel(QObject *parent) : QAbstractTableModel(parent) {}
 
-ResultsModel::~ResultsModel() = default;
+ResultsModel::~ResultsModel()
+{
+    stopSorting();
+}
 
 int ResultsModel::rowCount(const QModelIndex &parent) const
 {
@@ -40,6 +49,9 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    // A first click on a header sorts ascending, whichever way the last sort went.
+    if (role == Qt::InitialSortOrderRole && orientation == Qt::Horizontal)
+        return int(Qt::AscendingOrder);
     // Like the list control in report view: column headers only, no row numbers.
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
         section >= headers_.size())
@@ -70,6 +82,20 @@ QString ResultsModel::cellText(int row, int column) const
 
 std::string_view ResultsModel::cellUtf8(int row, int column) const
 {
+    if (row < 0 || row >= rowCount())
+        return {};
+    return storedUtf8(storedRow(row), column);
+}
+
+CellValue ResultsModel::cellValue(int row, int column) const
+{
+    if (row < 0 || row >= rowCount())
+        return {};
+    return storedValue(storedRow(row), column);
+}
+
+std::string_view ResultsModel::storedUtf8(int row, int column) const
+{
     if (row < tableRows_) {
         const int c = column - tableColumn_;
         if (c < 0 || c >= table_->column_count)
@@ -81,7 +107,7 @@ std::string_view ResultsModel::cellUtf8(int row, int column) const
     return cells_[static_cast<std::size_t>(row - tableRows_) * stride_ + column];
 }
 
-CellValue ResultsModel::cellValue(int row, int column) const
+CellValue ResultsModel::storedValue(int row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0)
         return {};
@@ -103,9 +129,13 @@ CellValue ResultsModel::cellValue(int row, int column) const
 
 void ResultsModel::removeAllRows()
 {
+    stopSorting();
+    const bool sorted = std::exchange(sorted_, false);
     const int rows = rowCount();
     if (rows > 0 && !bulk_)
         beginRemoveRows({}, 0, rows - 1);
+    shown_.clear();
+    shown_.shrink_to_fit();
     cells_.clear();
     cells_.shrink_to_fit();
     kinds_.clear();
@@ -118,6 +148,8 @@ void ResultsModel::removeAllRows()
     stride_ = 0;
     if (rows > 0 && !bulk_)
         endRemoveRows();
+    if (sorted)
+        emit rowsInQueryOrder();
 }
 
 void ResultsModel::removeAllColumns()
@@ -205,6 +237,7 @@ void ResultsModel::setCellUtf8(int row, int column, const CellValue &value)
         throw std::out_of_range("Row " + std::to_string(row + 1) + " is not in the list");
     if (column < 0)
         throw std::out_of_range("Column " + std::to_string(column) + " is not in the list");
+    keepQueryOrder();
     ensureColumns(column + 1);
     ensureStride(column + 1);
     const std::size_t i = static_cast<std::size_t>(row - tableRows_) * stride_ + column;
@@ -251,6 +284,85 @@ void ResultsModel::adoptTable(KestTable table, int dataRows, const std::function
     }
 }
 
+void ResultsModel::sort(int column, Qt::SortOrder order)
+{
+    stopSorting();
+    if (column < 0 || column >= columnCount()) {
+        keepQueryOrder();
+        return;
+    }
+    sorted_ = true;
+    const unsigned number = ++sortNumber_;
+    const auto sortRows = [this, number, column, rows = rowCount(), descending = order == Qt::DescendingOrder] {
+        auto sorted = std::make_shared<std::vector<int>>();
+        try {
+            *sorted = SortedRows(rows, [this, column](int row) { return storedValue(row, column); }, descending,
+                                 cancelSort_);
+        } catch (const std::bad_alloc &) {
+            // The rows stay in the query's order, as the cleared indicator then says.
+        }
+        if (cancelSort_.load())
+            return;
+        QMetaObject::invokeMethod(this, [this, number, sorted, rows] {
+            if (number != sortNumber_)
+                return; // dropped since
+            sorter_.join();
+            if (static_cast<int>(sorted->size()) != rows) {
+                keepQueryOrder();
+                return;
+            }
+            showOrder(std::move(*sorted));
+        }, Qt::QueuedConnection);
+    };
+    try {
+        sorter_ = std::thread(sortRows);
+    } catch (const std::system_error &) {
+        keepQueryOrder();
+    }
+}
+
+void ResultsModel::stopSorting()
+{
+    ++sortNumber_;
+    if (!sorter_.joinable())
+        return;
+    cancelSort_ = true;
+    sorter_.join();
+    cancelSort_ = false;
+}
+
+void ResultsModel::keepQueryOrder()
+{
+    if (!std::exchange(sorted_, false))
+        return;
+    stopSorting();
+    if (!shown_.empty())
+        showOrder({});
+    emit rowsInQueryOrder();
+}
+
+void ResultsModel::showOrder(std::vector<int> shown)
+{
+    if (bulk_) {
+        shown_ = std::move(shown);
+        return;
+    }
+    // The current cell and the selection follow their rows.
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    if (!before.isEmpty()) {
+        std::vector<int> shownAt(static_cast<std::size_t>(rowCount()));
+        for (std::size_t i = 0; i < shownAt.size(); ++i)
+            shownAt[shown.empty() ? i : static_cast<std::size_t>(shown[i])] = static_cast<int>(i);
+        for (const QModelIndex &at : before)
+            after << index(shownAt[static_cast<std::size_t>(storedRow(at.row()))], at.column());
+    }
+    shown_ = std::move(shown);
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
 void ResultsModel::beginBulkUpdate()
 {
     if (bulk_)
@@ -269,6 +381,7 @@ void ResultsModel::endBulkUpdate()
 
 void ResultsModel::announceInsertRows(int first, int last)
 {
+    keepQueryOrder();
     if (!bulk_)
         beginInsertRows({}, first, last);
 }

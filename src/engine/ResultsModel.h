@@ -2,6 +2,8 @@
 // The rows and columns of the results list `resultsView`. Rows added one by one keep their cells
 // in a ByteArena (a few large buffers); a whole result table of the library is adopted as it
 // is, so the table path never copies a cell. Adopting a table drops the rows held before.
+// The rows are shown in the query's order or sorted (see sort()); they are kept as they came,
+// with a map from row shown to row kept.
 
 #include "KestruneBinding.h"
 #include "ByteArena.h"
@@ -10,9 +12,12 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 namespace kest {
 
@@ -67,7 +72,25 @@ public:
     // the list, or when the library gives no types.
     CellValue cellValue(int row, int column) const;
 
+    // Shows the rows sorted by `column` in the engine's order of values (RowOrder.h), or in the
+    // query's order again for a column of -1. The sort runs on a thread of its own and the rows
+    // show in their new order at once when it is done; a new sort, new rows or their removal
+    // drop one that runs. Rows added or removed bring back the query's order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+signals:
+    // The rows show in the query's order again, as the header's sort indicator should say.
+    void rowsInQueryOrder();
+
 private:
+    int storedRow(int row) const { return shown_.empty() ? row : shown_[static_cast<std::size_t>(row)]; }
+    std::string_view storedUtf8(int row, int column) const;
+    CellValue storedValue(int row, int column) const;
+    // Every change of the rows stops a running sort first, so the sort reads them unlocked.
+    void stopSorting();
+    void keepQueryOrder();
+    void showOrder(std::vector<int> shown);
+
     void ensureStride(int columns);
     void ensureColumns(int columns);
     // The cell's text in the list's buffers, a Real's value right after it.
@@ -94,6 +117,12 @@ private:
     bool tableTyped_ = false; // whether its library gives types
     int tableRows_ = 0;
     int tableColumn_ = 0;
+    // Row shown -> row kept; empty while the rows show in the query's order.
+    std::vector<int> shown_;
+    bool sorted_ = false; // a sort was asked for the rows present (it may still run)
+    std::thread sorter_;
+    std::atomic<bool> cancelSort_{false};
+    unsigned sortNumber_ = 0; // the sort whose result may still show
 };
 
 } // namespace kest

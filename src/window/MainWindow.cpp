@@ -182,6 +182,14 @@ void MainWindow::setUpQueryWindowAndList()
     connect(results_, &QAbstractItemModel::rowsInserted, resultsView, keepACurrentCell);
     connect(results_, &QAbstractItemModel::columnsInserted, resultsView, keepACurrentCell);
     connect(results_, &QAbstractItemModel::modelReset, resultsView, keepACurrentCell);
+    // A click on a column header sorts the rows shown, the next one the other way; new rows show
+    // in the query's order, without an indicator.
+    QHeaderView *const header = resultsView->horizontalHeader();
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setSortIndicatorShown(true);
+    header->setSectionsClickable(true);
+    connect(header, &QHeaderView::sortIndicatorChanged, results_, &ResultsModel::sort);
+    connect(results_, &ResultsModel::rowsInQueryOrder, header, [header] { header->setSortIndicator(-1, Qt::AscendingOrder); });
 
     resize(design::designClientSize());
 }

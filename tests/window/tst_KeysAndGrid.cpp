@@ -7,6 +7,7 @@
 #include "WindowTest.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -222,6 +223,50 @@ private slots:
         f->desktop.queueText(QStringLiteral("t"));
         copyAs(QStringLiteral("Copy as SQL &INSERT\u2026"));
         QCOMPARE(f->desktop.clipboardWrites().constLast(), QStringLiteral("INSERT INTO \"t\" VALUES(1,2,3);\r\n"));
+    }
+
+    void headerClicksSortTheRowsShown_data()
+    {
+        QTest::addColumn<bool>("exec");
+        QTest::newRow("Run Query") << false;
+        QTest::newRow("Exec") << true;
+    }
+    // The engine's order (NULL, numbers exactly, texts and BLOBs byte by byte), ties in the
+    // query's order both ways; copies see the rows as shown, the status line and a new query not.
+    void headerClicksSortTheRowsShown()
+    {
+        QFETCH(bool, exec);
+        const QString sql = QStringLiteral("WITH RECURSIVE r(i) AS (SELECT 15 UNION ALL SELECT i + 1 FROM r WHERE i < 34) "
+            "SELECT column1 AS n, column2 AS v FROM (VALUES (1, '\u00e9'), (2, 9007199254740993), (3, x'00'), (4, 'B'), "
+            "(5, 9007199254740992.0), (6, NULL), (7, -0.0), (8, 'a'), (9, 0), (10, 'Z'), (11, 10.5), (12, NULL), (13, x'41'), "
+            "(14, 2.5)) UNION ALL SELECT i, 'a' FROM r");
+        QString ties, inQueryOrder = QStringLiteral("1 2 3 4 5 6 7 8 9 10 11 12 13 14");
+        for (int n = 15; n <= 34; ++n)
+            ties += QStringLiteral(" %1").arg(n), inQueryOrder += QStringLiteral(" %1").arg(n);
+        const auto shown = [this] {
+            QStringList tags;
+            for (int r = 0; r < f->w->results().rowCount(); ++r)
+                tags << f->w->results().cellText(r, 0);
+            return tags.join(u' ');
+        };
+        QHeaderView *const header = f->w->resultsView->horizontalHeader();
+        for (int run = 0; run < 2; ++run) {
+            f->run(f->w->button(exec ? Button::Exec : Button::RunQuery), sql);
+            QTRY_VERIFY(f->idle());
+            QCOMPARE(shown(), inQueryOrder);
+            QCOMPARE(header->sortIndicatorSection(), -1);
+            const QString status = f->status();
+            for (const auto &[order, rows] : {std::pair{Qt::AscendingOrder, "6 12 7 9 14 11 5 2 4 10 8" + ties + " 1 3 13"},
+                                              std::pair{Qt::DescendingOrder, "13 3 1 8" + ties + " 10 4 2 5 11 14 7 9 6 12"}}) {
+                QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {header->sectionViewportPosition(1) + 5, header->height() / 2});
+                QTRY_COMPARE(shown(), rows);
+                QCOMPARE(header->sortIndicatorOrder(), order);
+                QCOMPARE(f->status(), status);
+            }
+            f->w->resultsView->selectRow(0);
+            copyAs(QStringLiteral("Copy as C&SV"));
+            QCOMPARE(f->desktop.clipboardWrites().constLast(), QStringLiteral("\"n\",\"v\"\r\n\"13\",\"A\"\r\n"));
+        }
     }
 
     // 60 MB of cells, their JSON a text of over 120 MB: a second copy does not fit beside it while
