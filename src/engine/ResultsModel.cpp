@@ -291,9 +291,19 @@ void ResultsModel::sort(int column, Qt::SortOrder order)
         keepQueryOrder();
         return;
     }
+    // The keys and the order made, and the order shown until the rows go (its count given back
+    // once the sort is done: the list's own bookkeeping is not counted).
+    auto held = std::make_shared<BudgetReservation>(budget_);
+    try {
+        held->add(static_cast<int64_t>(rowCount()) * static_cast<int64_t>(SortBytesPerRow() + sizeof(int)));
+    } catch (const std::bad_alloc &) {
+        keepQueryOrder();
+        emit rowsInQueryOrder(); // the indicator that the click set goes again
+        return;
+    }
     sorted_ = true;
     const unsigned number = ++sortNumber_;
-    const auto sortRows = [this, number, column, rows = rowCount(), descending = order == Qt::DescendingOrder] {
+    const auto sortRows = [this, held, number, column, rows = rowCount(), descending = order == Qt::DescendingOrder] {
         auto sorted = std::make_shared<std::vector<int>>();
         try {
             *sorted = SortedRows(rows, [this, column](int row) { return storedValue(row, column); }, descending,

@@ -57,7 +57,13 @@ public:
     void endBulkUpdate();
 
     // Rows added one by one draw their texts from `budget`.
-    void chargeTo(MemoryBudget *budget) noexcept { texts_.chargeTo(budget); }
+    // A sort holds its keys and the new order counted against it too, and is not made when the
+    // budget refuses them.
+    void chargeTo(MemoryBudget *budget) noexcept
+    {
+        texts_.chargeTo(budget);
+        budget_ = budget;
+    }
 
     // The most bytes of a cell's text that the list shows; a longer text shows its start and "…".
     static constexpr std::size_t LongestShownText = 1024;
@@ -108,6 +114,7 @@ private:
     // blocks: a vector moved its 40 MB of cells for 25,000 rows of 100 columns at once, 20 ms
     // in which the window could not answer.
     ByteArena texts_;
+    MemoryBudget *budget_ = nullptr;
     std::deque<std::string_view> cells_;
     std::deque<unsigned char> kinds_; // KindByte() of each cell, as cells_
     int stride_ = 0;

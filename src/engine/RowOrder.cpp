@@ -123,6 +123,11 @@ struct Cancelled {};
 
 } // namespace
 
+std::size_t SortBytesPerRow() noexcept
+{
+    return sizeof(Key) + sizeof(int);
+}
+
 std::vector<int> SortedRows(int rows, const std::function<CellValue(int)> &valueOf, bool descending,
                             const std::atomic<bool> &cancelled)
 {

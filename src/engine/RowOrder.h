@@ -6,6 +6,7 @@
 #include "CellValue.h"
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <vector>
 
@@ -15,6 +16,10 @@ namespace kest {
 // values when `descending`; rows of equal values keep their order either way. `valueOf` is
 // called once a row, from this thread. When `cancelled` becomes true meanwhile, the sort ends
 // soon and gives no rows.
+// What SortedRows holds for each row while it runs (its key and the row it gives), beside the
+// bytes of BLOBs that it decodes from their hex form.
+std::size_t SortBytesPerRow() noexcept;
+
 std::vector<int> SortedRows(int rows, const std::function<CellValue(int)> &valueOf, bool descending,
                             const std::atomic<bool> &cancelled);
 
