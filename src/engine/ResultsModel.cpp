@@ -7,6 +7,9 @@
 
 namespace kest {
 
+const QString ResultsModel::NullText = QStringLiteral("NULL");
+const QString ResultsModel::NullDescription = QStringLiteral("no value");
+
 ResultsModel::ResultsModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 ResultsModel::~ResultsModel() = default;
@@ -23,9 +26,20 @@ int ResultsModel::columnCount(const QModelIndex &parent) const
 
 QVariant ResultsModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if ((role != Qt::DisplayRole && role != Qt::TextAlignmentRole && role != Qt::AccessibleDescriptionRole) ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    std::string_view text = cellUtf8(index.row(), index.column());
+    const CellValue cell = cellValue(index.row(), index.column());
+    // As SQL tools show values: numbers to the right, NULL as a word apart from an empty text
+    // (which stays empty), also for a screen reader, and apart from the text 'NULL' by its
+    // description (and, drawn, by the list's delegate).
+    if (role == Qt::TextAlignmentRole)
+        return cell.isNumber() ? QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
+    if (cell.type == CellType::Null)
+        return role == Qt::DisplayRole ? NullText : NullDescription;
+    if (role != Qt::DisplayRole)
+        return {};
+    std::string_view text = cell.text;
     // A list shows the start of a long text, as a report-style list does: laying out and
     // measuring megabytes for one line of a cell would freeze the window for seconds.
     if (text.size() <= LongestShownText)

@@ -54,6 +54,10 @@ public:
     // Rows added one by one draw their texts from `budget`.
     void chargeTo(MemoryBudget *budget) noexcept { texts_.chargeTo(budget); }
 
+    // What the list shows for SQL NULL, and what it says of it to a screen reader.
+    static const QString NullText;
+    static const QString NullDescription;
+
     // The most bytes of a cell's text that the list shows; a longer text shows its start and "…".
     static constexpr std::size_t LongestShownText = 1024;
 
