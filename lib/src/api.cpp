@@ -269,8 +269,10 @@ public:
             name_ptrs_[c] = names_[c].c_str();
             name_lengths_[c] = length32(names_[c]);
         }
+        name_types_.assign(n, KEST_TEXT);
         value_ptrs_.resize(n);
         value_lengths_.resize(n);
+        value_types_.resize(n);
         if (scratch_.size() < n)
             scratch_.resize(n);
     }
@@ -279,19 +281,20 @@ public:
     {
         // A row counts once its cells are made: one whose text the budget refuses is not handed out.
         for (int c = 0; callback_ != nullptr && c < columns; ++c) {
-            const std::string_view cell = cell_text(stmt, c, scratch_[c]);
-            if (cell.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
+            const Cell cell = cell_text(stmt, c, scratch_[c]);
+            if (cell.text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
                 return stop(SQLITE_TOOBIG, "string or blob too big");
-            value_ptrs_[c] = cell.data();
-            value_lengths_[c] = static_cast<int32_t>(cell.size());
+            value_ptrs_[c] = cell.text.data();
+            value_lengths_[c] = static_cast<int32_t>(cell.text.size());
+            value_types_[c] = cell.type;
         }
         // The count stops at the largest 64-bit number rather than wrap.
         row_number_ += row_number_ < std::numeric_limits<int64_t>::max() ? 1 : 0;
         last_exec_rows = row_number_;
         if (callback_ == nullptr)
             return SQLITE_OK;
-        const kest_texts values{columns, value_ptrs_.data(), value_lengths_.data()};
-        const kest_texts names{columns, name_ptrs_.data(), name_lengths_.data()};
+        const kest_texts values{columns, value_ptrs_.data(), value_lengths_.data(), value_types_.data()};
+        const kest_texts names{columns, name_ptrs_.data(), name_lengths_.data(), name_types_.data()};
         // A 32-bit number holds the first 2,147,483,647 rows; the rows after them get that number.
         const auto number = static_cast<int32_t>(std::min<int64_t>(row_number_, std::numeric_limits<int32_t>::max()));
         return callback_(&number, user_arg_, &values, &names) == 0 ? SQLITE_OK : SQLITE_ABORT;
@@ -322,8 +325,10 @@ private:
     std::vector<std::string> names_;
     std::vector<const char *> name_ptrs_;
     std::vector<int32_t> name_lengths_;
+    std::vector<unsigned char> name_types_;
     std::vector<const char *> value_ptrs_;
     std::vector<int32_t> value_lengths_;
+    std::vector<unsigned char> value_types_;
     std::vector<CellScratch> scratch_;
 };
 

@@ -164,21 +164,21 @@ std::string &CellScratch::empty_with_room(std::size_t bytes)
     return text_;
 }
 
-std::string_view cell_text(sqlite3_stmt *stmt, int column, CellScratch &scratch)
+Cell cell_text(sqlite3_stmt *stmt, int column, CellScratch &scratch)
 {
     // One lookup of the cell, then the value's own accessors: the column functions would look
     // the cell up again on every call. The value is read at once, on the statement's thread.
     sqlite3_value *value = sqlite3_column_value(stmt, column);
     const int type = sqlite3_value_type(value);
     if (type == SQLITE_NULL)
-        return {kEmpty, 0};
+        return {{kEmpty, 0}, KEST_NULL};
     if (type == SQLITE_BLOB) {
         const void *bytes = sqlite3_value_blob(value);
         const auto n = static_cast<std::size_t>(sqlite3_value_bytes(value));
         const bool as_text = text::blob_as_text(bytes, n);
         std::string &out = scratch.empty_with_room(text::blob_text_length(n, as_text));
         text::append_blob_text(out, bytes, n, as_text);
-        return {out.c_str(), out.size()};
+        return {{out.c_str(), out.size()}, static_cast<unsigned char>(as_text ? KEST_BLOB : KEST_BLOB | KEST_HEX_FORM)};
     }
     if (type == SQLITE_INTEGER) {
         // Written here in the engine's own form, plain decimal: asking the engine for the text
@@ -188,26 +188,33 @@ std::string_view cell_text(sqlite3_stmt *stmt, int column, CellScratch &scratch)
         out.resize(Int64Digits);
         const auto end = std::to_chars(out.data(), out.data() + Int64Digits, sqlite3_value_int64(value)).ptr;
         out.resize(static_cast<std::size_t>(end - out.data()));
-        return {out.c_str(), out.size()};
+        return {{out.c_str(), out.size()}, KEST_INTEGER};
     }
     const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(value));
     if (t == nullptr) {
         // No text for a number or a text means the engine could not allocate its copy.
         if (sqlite3_errcode(sqlite3_db_handle(stmt)) == SQLITE_NOMEM)
             throw std::bad_alloc();
-        return {kEmpty, 0};
+        return {{kEmpty, 0}, static_cast<unsigned char>(type == SQLITE_FLOAT ? KEST_NULL : KEST_TEXT)};
     }
     const auto n = static_cast<std::size_t>(sqlite3_value_bytes(value));
-    // The engine writes numbers in ASCII; only stored texts need checking.
-    if (type != SQLITE_TEXT)
-        return {t, n};
+    if (type == SQLITE_FLOAT) {
+        // The engine's 15 digits, then the double itself behind the zero, for those who need
+        // it exactly.
+        const double real = sqlite3_value_double(value);
+        std::string &out = scratch.empty_with_room(n + 1 + sizeof real);
+        out.assign(t, n);
+        out += '\0';
+        out.append(reinterpret_cast<const char *>(&real), sizeof real);
+        return {{out.data(), n}, KEST_FLOAT};
+    }
     // A text holding a zero byte ends there, as every C text does.
     const text::TextScan scan = text::scan_text(t, n);
     if (scan.valid)
-        return {t, scan.length};
+        return {{t, scan.length}, KEST_TEXT};
     std::string &out = scratch.empty_with_room(text::sanitized_length(t, scan.length));
     text::append_sanitized_utf8(out, t, scan.length);
-    return {out.c_str(), out.size()};
+    return {{out.c_str(), out.size()}, KEST_TEXT};
 }
 
 std::string column_name(sqlite3_stmt *stmt, int column)

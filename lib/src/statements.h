@@ -2,6 +2,8 @@
 // Runs every statement of an SQL text in order and hands each result row to a sink.
 // Both query paths of the library share it, so they agree on order, codes and texts.
 
+#include "kestrune3.h"
+
 #include <sqlite3.h>
 
 #include <cstddef>
@@ -60,9 +62,17 @@ private:
     int64_t counted_ = 0;
 };
 
-// The text of one cell as handed out: valid UTF-8, zero-terminated, "" for NULL.
+// One cell as handed out: its text (valid UTF-8, zero-terminated, "" for NULL) and its KEST_*
+// type. A real's text is followed, after its zero, by the 8 bytes of its double.
+struct Cell {
+    std::string_view text;
+    unsigned char type;
+    // The bytes that follow the text's zero and belong to the cell: a real's double.
+    std::size_t extra_bytes() const { return type == KEST_FLOAT ? sizeof(double) : 0; }
+};
+
 // Points into the engine's row (valid until the next step) or into scratch.
-std::string_view cell_text(sqlite3_stmt *stmt, int column, CellScratch &scratch);
+Cell cell_text(sqlite3_stmt *stmt, int column, CellScratch &scratch);
 
 // A column's name as handed out (valid UTF-8).
 std::string column_name(sqlite3_stmt *stmt, int column);

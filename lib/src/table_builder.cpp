@@ -14,11 +14,17 @@ constexpr char kEmpty[] = "";
 
 // What a kest_table's `internal` points to: the storage behind its cells.
 struct TableStorage {
-    ~TableStorage() { CellArray::release_joined(cells, cell_bytes); }
+    ~TableStorage()
+    {
+        CellArray<const char *>::release_joined(cells, cell_bytes);
+        CellArray<unsigned char>::release_joined(types, type_bytes);
+    }
     kest_table table{};
     TextArena arena;
     const char **cells = nullptr;
     std::size_t cell_bytes = 0;
+    unsigned char *types = nullptr;
+    std::size_t type_bytes = 0;
 };
 
 } // namespace
@@ -50,11 +56,11 @@ void WarmBlocks::release() noexcept
     blocks_.clear();
 }
 
-const char *TextArena::copy(std::string_view s)
+const char *TextArena::copy(std::string_view s, std::size_t extra)
 {
-    if (s.empty())
+    if (s.empty() && extra == 0)
         return kEmpty;
-    const std::size_t need = s.size() + 1;
+    const std::size_t need = s.size() + 1 + extra;
     if (need > left_) {
         const std::size_t size = std::max(warm::ChunkSize, need);
         next_ = blocks_.add(size);
@@ -63,62 +69,11 @@ const char *TextArena::copy(std::string_view s)
     char *out = next_;
     std::memcpy(out, s.data(), s.size());
     out[s.size()] = '\0';
+    if (extra != 0)
+        std::memcpy(out + s.size() + 1, s.data() + s.size() + 1, extra);
     next_ += need;
     left_ -= need;
     return out;
-}
-
-CellArray::CellArray(CellArray &&other) noexcept
-    : chunks_(std::exchange(other.chunks_, {})), next_(std::exchange(other.next_, nullptr)),
-      end_(std::exchange(other.end_, nullptr))
-{
-}
-
-CellArray &CellArray::operator=(CellArray &&other) noexcept
-{
-    release();
-    chunks_ = std::exchange(other.chunks_, {});
-    next_ = std::exchange(other.next_, nullptr);
-    end_ = std::exchange(other.end_, nullptr);
-    return *this;
-}
-
-CellArray::~CellArray()
-{
-    release();
-}
-
-void CellArray::add_chunk()
-{
-    chunks_.reserve(chunks_.size() + 1); // so that the chunk below is never lost
-    next_ = static_cast<const char **>(warm::allocate(warm::ChunkSize));
-    chunks_.push_back(next_);
-    end_ = next_ + PerChunk;
-}
-
-const char **CellArray::join(std::size_t &bytes)
-{
-    bytes = chunks_.size() * warm::ChunkSize;
-    const char **cells = chunks_.size() == 1
-                             ? chunks_.front()
-                             : static_cast<const char **>(warm::join(reinterpret_cast<void *const *>(chunks_.data()),
-                                                                     chunks_.size()));
-    chunks_.clear();
-    next_ = end_ = nullptr;
-    return cells;
-}
-
-void CellArray::release_joined(const char **cells, std::size_t bytes) noexcept
-{
-    warm::release(cells, bytes);
-}
-
-void CellArray::release() noexcept
-{
-    for (const char **chunk : chunks_)
-        warm::release(chunk, warm::ChunkSize);
-    chunks_.clear();
-    next_ = end_ = nullptr;
 }
 
 void TableBuilder::begin_statement(sqlite3_stmt *stmt, int columns)
@@ -135,13 +90,18 @@ void TableBuilder::widen(int columns)
     // Rows of a statement wider than all before it: lay the table out again, the new
     // columns named after this statement and empty in the earlier rows.
     const int32_t old_width = width_;
-    CellArray wider;
+    CellArray<const char *> wider;
+    CellArray<unsigned char> wider_types;
     for (int64_t r = 0; r < std::max<int64_t>(rows_, 1); ++r)
-        for (int c = 0; c < columns; ++c)
-            wider.push_back(c < old_width ? cells_[static_cast<std::size_t>(r * old_width + c)]
+        for (int c = 0; c < columns; ++c) {
+            const auto old = static_cast<std::size_t>(r * old_width + c);
+            wider.push_back(c < old_width ? cells_[old]
                             : r == 0      ? arena_.copy(statement_names_[static_cast<std::size_t>(c)])
                                           : kEmpty);
+            wider_types.push_back(c < old_width ? types_[old] : r == 0 ? KEST_TEXT : KEST_NULL);
+        }
     cells_ = std::move(wider);
+    types_ = std::move(wider_types);
     width_ = columns;
     if (rows_ == 0)
         rows_ = 1;
@@ -151,8 +111,14 @@ int TableBuilder::row(sqlite3_stmt *stmt, int columns)
 {
     if (rows_ >= std::numeric_limits<int32_t>::max())
         return SQLITE_TOOBIG;
-    for (int c = 0; c < width_; ++c)
-        cells_.push_back(c < columns ? arena_.copy(cell_text(stmt, c, scratch_)) : kEmpty);
+    for (int c = 0; c < width_; ++c) {
+        if (c >= columns) {
+            push(kEmpty, KEST_NULL);
+            continue;
+        }
+        const Cell cell = cell_text(stmt, c, scratch_);
+        push(arena_.copy(cell.text, cell.extra_bytes()), cell.type);
+    }
     ++rows_;
     return SQLITE_OK;
 }
@@ -168,11 +134,13 @@ kest_table *TableBuilder::release()
         return nullptr;
     auto storage = std::make_unique<TableStorage>();
     storage->cells = cells_.join(storage->cell_bytes);
+    storage->types = types_.join(storage->type_bytes);
     storage->arena = std::move(arena_);
     storage->table.column_count = width_;
     storage->table.row_count = static_cast<int32_t>(rows_);
     storage->table.cells = storage->cells;
     storage->table.internal = storage.get();
+    storage->table.types = storage->types;
     rows_ = 0;
     width_ = 0;
     return &storage.release()->table;

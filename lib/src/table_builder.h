@@ -49,8 +49,9 @@ public:
         return *this;
     }
 
-    // A zero-terminated copy of s that lives as long as the arena.
-    const char *copy(std::string_view s);
+    // A zero-terminated copy of s that lives as long as the arena, with the `extra` bytes that
+    // follow s's zero in memory (a real's double) copied after it.
+    const char *copy(std::string_view s, std::size_t extra = 0);
 
 private:
     WarmBlocks blocks_;
@@ -58,32 +59,64 @@ private:
     std::size_t left_ = 0;
 };
 
-// The cell pointers, row by row, in chunks that become one array at the end without a copy.
-class CellArray {
+// Cells' pointers or types, row by row, in chunks that become one array at the end without a copy.
+template <typename T> class CellArray {
 public:
     CellArray() = default;
-    CellArray(CellArray &&other) noexcept;
-    CellArray &operator=(CellArray &&other) noexcept;
-    ~CellArray();
+    CellArray(CellArray &&other) noexcept
+        : chunks_(std::exchange(other.chunks_, {})), next_(std::exchange(other.next_, nullptr)),
+          end_(std::exchange(other.end_, nullptr))
+    {
+    }
+    CellArray &operator=(CellArray &&other) noexcept
+    {
+        release();
+        chunks_ = std::exchange(other.chunks_, {});
+        next_ = std::exchange(other.next_, nullptr);
+        end_ = std::exchange(other.end_, nullptr);
+        return *this;
+    }
+    ~CellArray() { release(); }
 
-    void push_back(const char *cell)
+    void push_back(T cell)
     {
         if (next_ == end_)
             add_chunk();
         *next_++ = cell;
     }
-    const char *&operator[](std::size_t i) { return chunks_[i / PerChunk][i % PerChunk]; }
+    T &operator[](std::size_t i) { return chunks_[i / PerChunk][i % PerChunk]; }
     // The cells as one array, released with release_joined(); the CellArray is empty afterwards.
-    const char **join(std::size_t &bytes);
-    static void release_joined(const char **cells, std::size_t bytes) noexcept;
+    T *join(std::size_t &bytes)
+    {
+        bytes = chunks_.size() * warm::ChunkSize;
+        T *cells = chunks_.size() == 1
+                       ? chunks_.front()
+                       : static_cast<T *>(warm::join(reinterpret_cast<void *const *>(chunks_.data()), chunks_.size()));
+        chunks_.clear();
+        next_ = end_ = nullptr;
+        return cells;
+    }
+    static void release_joined(T *cells, std::size_t bytes) noexcept { warm::release(cells, bytes); }
 
 private:
-    static constexpr std::size_t PerChunk = warm::ChunkSize / sizeof(const char *);
-    void add_chunk();
-    void release() noexcept;
-    std::vector<const char **> chunks_;
-    const char **next_ = nullptr; // where the next cell goes, in the last chunk
-    const char **end_ = nullptr;
+    static constexpr std::size_t PerChunk = warm::ChunkSize / sizeof(T);
+    void add_chunk()
+    {
+        chunks_.reserve(chunks_.size() + 1); // so that the chunk below is never lost
+        next_ = static_cast<T *>(warm::allocate(warm::ChunkSize));
+        chunks_.push_back(next_);
+        end_ = next_ + PerChunk;
+    }
+    void release() noexcept
+    {
+        for (T *chunk : chunks_)
+            warm::release(chunk, warm::ChunkSize);
+        chunks_.clear();
+        next_ = end_ = nullptr;
+    }
+    std::vector<T *> chunks_;
+    T *next_ = nullptr; // where the next cell goes, in the last chunk
+    T *end_ = nullptr;
 };
 
 class TableBuilder final : public RowSink {
@@ -99,9 +132,15 @@ public:
 
 private:
     void widen(int columns);
+    void push(const char *text, unsigned char type)
+    {
+        cells_.push_back(text);
+        types_.push_back(type);
+    }
 
     TextArena arena_;
-    CellArray cells_; // row by row, width_ per row; row 0 the names
+    CellArray<const char *> cells_; // row by row, width_ per row; row 0 the names
+    CellArray<unsigned char> types_; // the cells' KEST_* types, as cells_
     std::vector<std::string> statement_names_;
     int32_t width_ = 0;
     int64_t rows_ = 0;

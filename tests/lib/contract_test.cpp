@@ -64,7 +64,17 @@ struct Result {
     int32_t data_rows = 0; // rows handed out
     int32_t count = -1;    // what the row-count function says afterwards
     std::vector<std::string> names; // the last names the row callback saw
+    std::vector<std::vector<int>> types; // as rows, each cell's KEST_* type
+    std::vector<double> reals;           // each KEST_FLOAT cell's double, in order
 };
+
+void record_types(Result &r, int32_t count, const char *const *texts, const unsigned char *types)
+{
+    r.types.emplace_back(types, types + count);
+    for (int32_t i = 0; i < count; ++i)
+        if (types[i] == KEST_FLOAT)
+            r.reals.push_back(kest_real_of(texts[i], std::strlen(texts[i])));
+}
 
 int stop_at = 0; // the row on which the row callback asks to stop
 
@@ -77,9 +87,12 @@ int16_t KEST_CALL collect(const int32_t *number, void *arg, const kest_texts *va
         for (int32_t i = 0; i < texts->count; ++i)
             EXPECT_EQ(texts->lengths[i], static_cast<int32_t>(std::strlen(texts->texts[i])));
     std::vector<std::string> row_names(names->texts, names->texts + names->count);
-    if (row_names != r.names)
+    if (row_names != r.names) {
         r.rows.push_back(r.names = row_names);
+        record_types(r, names->count, names->texts, names->types);
+    }
     r.rows.emplace_back(values->texts, values->texts + values->count);
+    record_types(r, values->count, values->texts, values->types);
     return *number == stop_at ? 1 : 0;
 }
 
@@ -138,8 +151,10 @@ protected:
             if (table != nullptr) {
                 EXPECT_GE(table->row_count, 2);
                 r.data_rows = table->row_count - 1;
-                for (int32_t row = 0; row < table->row_count; ++row)
+                for (int32_t row = 0; row < table->row_count; ++row) {
                     r.rows.emplace_back(&KEST_CELL(table, 0, row), &KEST_CELL(table, 0, row) + table->column_count);
+                    record_types(r, table->column_count, &KEST_CELL(table, 0, row), &KEST_TYPE(table, 0, row));
+                }
             }
             kest_free_table(table);
         } else {
@@ -231,6 +246,25 @@ TEST_P(BothPaths, RowsNamesCellsAndPrimaryCodes)
         EXPECT_EQ(bare.code, c.code) << c.sql;
         EXPECT_EQ(bare.count, r.count) << c.sql;
     }
+}
+
+// What each value is, and what its text cannot say: a real's last bits, a BLOB's own bytes.
+TEST_P(BothPaths, StorageClassesAndExactReals)
+{
+    const bool exec = mode.path == Path::Exec;
+    const int T = KEST_TEXT, N = KEST_NULL, R = KEST_FLOAT;
+    const std::vector<std::string> names{"n", "e", "i", "r", "f", "b", "h", "t"};
+    const std::vector<std::string> texts{"", "", "-9223372036854775808", "0.3", "-Inf", "ABC", "X'00FF'", "X'AB'"};
+    const Result r = check("SELECT NULL AS n, '' AS e, -9223372036854775808 AS i, 0.1 + 0.2 AS r, -1e999 AS f,"
+                           "x'414243' AS b, x'00ff' AS h, 'X''AB''' AS t; SELECT 1.5e300 AS r",
+                           db, KEST_OK,
+                           exec ? Rows{names, texts, {"r"}, {"1.5e+300"}}
+                                : Rows{names, texts, {"1.5e+300", "", "", "", "", "", "", ""}});
+    const std::vector<int> name_types(8, T), value_types{N, T, KEST_INTEGER, R, R, KEST_BLOB, KEST_BLOB | KEST_HEX_FORM, T};
+    using Types = std::vector<std::vector<int>>;
+    const Types types = exec ? Types{name_types, value_types, {T}, {R}} : Types{name_types, value_types, {R, N, N, N, N, N, N, N}};
+    EXPECT_EQ(r.types, types);
+    EXPECT_EQ(r.reals, (std::vector<double>{0.1 + 0.2, -std::numeric_limits<double>::infinity(), 1.5e300}));
 }
 
 TEST_P(BothPaths, ProgressCallbackInterruptsAndRowCallbackStops)
