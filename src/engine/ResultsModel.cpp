@@ -29,7 +29,20 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
     if ((role != Qt::DisplayRole && role != Qt::TextAlignmentRole && role != Qt::AccessibleDescriptionRole) ||
         !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const CellValue cell = cellValue(index.row(), index.column());
+    return shown(cellValue(index.row(), index.column()), role);
+}
+
+void ResultsModel::multiData(const QModelIndex &index, QModelRoleDataSpan roles) const
+{
+    // A view draws a cell from several roles, asked at once: the cell is found once for them.
+    const bool valid = checkIndex(index, CheckIndexOption::IndexIsValid);
+    const CellValue cell = valid ? cellValue(index.row(), index.column()) : CellValue();
+    for (QModelRoleData &role : roles)
+        role.setData(valid ? shown(cell, role.role()) : QVariant());
+}
+
+QVariant ResultsModel::shown(const CellValue &cell, int role)
+{
     // As SQL tools show values: numbers to the right, NULL as a word apart from an empty text
     // (which stays empty), also for a screen reader, and apart from the text 'NULL' by its
     // description (and, drawn, by the list's delegate).

@@ -25,6 +25,7 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    void multiData(const QModelIndex &index, QModelRoleDataSpan roles) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
@@ -72,6 +73,8 @@ public:
     CellValue cellValue(int row, int column) const;
 
 private:
+    // What `role` of the list's cell `cell` is.
+    static QVariant shown(const CellValue &cell, int role);
     void ensureStride(int columns);
     void ensureColumns(int columns);
     std::string_view store(std::string_view text);

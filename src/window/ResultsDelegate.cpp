@@ -9,7 +9,8 @@ ResultsDelegate::ResultsDelegate(const ResultsModel &model, QObject *parent) : Q
 void ResultsDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
-    if (model_.cellValue(index.row(), index.column()).type != CellType::Null)
+    // Only a cell that reads as NULL can be one; most do not.
+    if (option->text != ResultsModel::NullText || model_.cellValue(index.row(), index.column()).type != CellType::Null)
         return;
     option->font.setItalic(true);
     // The colour of a field's placeholder text, in every colour group; a selected cell keeps the
