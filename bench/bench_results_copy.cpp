@@ -49,11 +49,11 @@ void copyOneHugeCellAsJson(QtDesktop &desktop)
 {
     ResultsModel model;
     model.addColumn(QStringLiteral("c"));
-    model.addRowUtf8(std::string(40 << 20, '\1'));
+    model.addRowUtf8({std::string(40 << 20, '\1')});
     std::string deep = std::string(1000, '[') + '1';
     for (int i = 0; i < 500000; ++i)
         deep += ",1";
-    model.addRowUtf8(deep + std::string(1000, ']'));
+    model.addRowUtf8({deep + std::string(1000, ']')});
     QTableView list;
     list.setModel(&model);
     CountingBudget budget;
@@ -94,10 +94,10 @@ int main(int argc, char **argv)
         model.addColumn(QStringLiteral("Column%1").arg(c));
     // Cells like the demonstration data's: ids, names and titles of a few to some tens of letters.
     for (int r = 0; r < Rows; ++r) {
-        model.addRowUtf8(std::to_string(r + 1));
+        model.addRowUtf8({std::to_string(r + 1)});
         for (int c = 1; c < Columns; ++c)
-            model.setCellUtf8(r, c, c % 3 ? "Title of album " + std::to_string(r) + " by artist " + std::to_string(c)
-                                          : std::to_string(r * c));
+            model.setCellUtf8(r, c, {c % 3 ? "Title of album " + std::to_string(r) + " by artist " + std::to_string(c)
+                                           : std::to_string(r * c)});
     }
     model.endBulkUpdate();
 

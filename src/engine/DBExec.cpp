@@ -58,11 +58,11 @@ namespace {
 
 // Bytes that the list's copy of a row will take: its texts, and a little more for what the
 // list's buffers round up to (long texts get buffers of whole pages).
-int64_t listCopyBytes(const kest_texts &row)
+int64_t listCopyBytes(const kest_texts &row, const unsigned char *types)
 {
     int64_t bytes = 0;
     for (int c = 0; c < row.count; ++c)
-        bytes += row.lengths[c];
+        bytes += row.lengths[c] + (types != nullptr && types[c] == KEST_FLOAT ? sizeof(double) : 0);
     return bytes + bytes / 32;
 }
 
@@ -82,9 +82,10 @@ bool storeRow(RunningQuery &run, const int32_t *rowNumber, const kest_texts *row
         state.ExecRowsOnDisk.discard();
     }
     if (state.ExecRowCount < ExecDisplayLimit) {
+        const unsigned char *types = run.engine.library.givesTypes() ? rowValues->types : nullptr;
         if (run.listReservation != nullptr)
-            run.listReservation->add(listCopyBytes(*rowValues) + (state.ExecRowCount == 0 ? ListCopySlack : 0));
-        state.ExecResults.appendRow(rowValues->texts, rowValues->lengths, rowValues->count);
+            run.listReservation->add(listCopyBytes(*rowValues, types) + (state.ExecRowCount == 0 ? ListCopySlack : 0));
+        state.ExecResults.appendRow(rowValues->texts, rowValues->lengths, types, rowValues->count);
     } else {
         if (state.ExecRowCount == ExecDisplayLimit)
             state.ExecRowsOnDisk.begin(state.ExecResults);
@@ -230,13 +231,13 @@ int64_t DBExec(const Engine &engine, const QString &databasePath, const QByteArr
                     checkpoint = ExecStep::AddFirstCell;
                     recordingFailure([&] {
                         if (c == 0) {
-                            window.addRowUtf8(store.cell(r, c));
+                            window.addRowUtf8(store.value(r, c));
                             rowAdded = true;
                         } else if (rowAdded) {
                             // Without its own row a cell would land in the row before and
                             // overwrite what that row shows.
                             checkpoint = ExecStep::AddCell;
-                            window.setCellUtf8(window.rowCount(), c, store.cell(r, c));
+                            window.setCellUtf8(window.rowCount(), c, store.value(r, c));
                         }
                     });
                 }

@@ -1,5 +1,7 @@
 #include "ExecStore.h"
 
+#include "LibraryCell.h"
+
 #include <cstring>
 
 namespace kest {
@@ -45,20 +47,47 @@ void ExecStore::chargeTo(MemoryBudget *budget) noexcept
     rows_.chargeTo(budget);
 }
 
-void ExecStore::appendRow(const char *const *texts, const int32_t *lengths, int count)
+void ExecStore::appendRow(const char *const *texts, const int32_t *lengths, const unsigned char *types, int count)
 {
+    // A cell is its length, its kind, its text and, for a real, its exact value.
+    const auto cellAt = [&](int c) {
+        return LibraryCell(texts[c], static_cast<std::size_t>(lengths[c]), types != nullptr ? types[c] : KEST_TEXT);
+    };
     std::size_t size = varintSize(static_cast<uint32_t>(count));
-    for (int c = 0; c < count; ++c)
-        size += varintSize(static_cast<uint32_t>(lengths[c])) + static_cast<std::size_t>(lengths[c]);
+    for (int c = 0; c < count; ++c) {
+        const CellValue cell = cellAt(c);
+        size += varintSize(static_cast<uint32_t>(lengths[c])) + 1 + cell.text.size() +
+                (cell.type == CellType::Real ? sizeof cell.real : 0);
+    }
     // Everything that can fail comes before the row is written, so a refused row leaves no trace.
     unsigned char *const row = bytes_.allocate(size);
     rows_.push_back(row);
     unsigned char *out = putVarint(row, static_cast<uint32_t>(count));
     for (int c = 0; c < count; ++c) {
-        out = putVarint(out, static_cast<uint32_t>(lengths[c]));
-        std::memcpy(out, texts[c], static_cast<std::size_t>(lengths[c]));
-        out += lengths[c];
+        const CellValue cell = cellAt(c);
+        out = putVarint(out, static_cast<uint32_t>(cell.text.size()));
+        *out++ = KindByte(cell);
+        std::memcpy(out, cell.text.data(), cell.text.size());
+        out += cell.text.size();
+        if (cell.type == CellType::Real) {
+            std::memcpy(out, &cell.real, sizeof cell.real);
+            out += sizeof cell.real;
+        }
     }
+}
+
+CellValue ExecStore::read(const unsigned char *&in)
+{
+    const uint32_t length = getVarint(in);
+    const unsigned char kind = *in++;
+    const std::string_view text(reinterpret_cast<const char *>(in), length);
+    in += length;
+    CellValue cell = FromKindByte(text, kind);
+    if (cell.type == CellType::Real) {
+        std::memcpy(&cell.real, in, sizeof cell.real);
+        in += sizeof cell.real;
+    }
+    return cell;
 }
 
 int ExecStore::columnCount(int64_t row) const
@@ -69,7 +98,7 @@ int ExecStore::columnCount(int64_t row) const
     return static_cast<int>(getVarint(in));
 }
 
-std::string_view ExecStore::cell(int64_t row, int column) const
+CellValue ExecStore::value(int64_t row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0)
         return {};
@@ -85,12 +114,9 @@ std::string_view ExecStore::cell(int64_t row, int column) const
         return {};
     }
     for (; cursorColumn_ < column; ++cursorColumn_)
-        cursor_ += getVarint(cursor_);
-    const uint32_t length = getVarint(cursor_);
-    const auto *text = reinterpret_cast<const char *>(cursor_);
-    cursor_ += length;
+        read(cursor_);
     ++cursorColumn_;
-    return {text, length};
+    return read(cursor_);
 }
 
 void ExecStore::clear()

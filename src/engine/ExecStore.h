@@ -3,11 +3,13 @@
 // ExecSpill, which writes these first), kept compactly so that they fit in little fresh memory
 // (each page the store touches for the first time costs a page fault): a row is its cell count
 // and, per cell, the text's length and bytes, back to back in large buffers, with one index per
-// row. A cell of fewer than 128 bytes costs one byte beyond its text. Rows
+// row. A cell of fewer than 128 bytes costs two bytes beyond its text (its length and its type),
+// a real eight more for its exact value. Rows
 // of different widths are stored whole. What the store holds is drawn from the memory budget;
 // a row past it is refused with std::bad_alloc and the rows so far stay.
 
 #include "ByteArena.h"
+#include "CellValue.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -50,18 +52,23 @@ class ExecStore {
 public:
     // What the store holds from now on is counted against `budget`.
     void chargeTo(MemoryBudget *budget) noexcept;
-    // Stores a row of `count` texts (UTF-8, never null) of the given lengths in bytes. A row that
-    // does not fit the budget is not stored at all.
-    void appendRow(const char *const *texts, const int32_t *lengths, int count);
+    // Stores a row of `count` texts (UTF-8, never null) of the given lengths in bytes, with the
+    // library's types (null: all texts). A row that does not fit the budget is not stored at all.
+    void appendRow(const char *const *texts, const int32_t *lengths, const unsigned char *types, int count);
     // Drops every row and gives the memory back.
     void clear();
 
     int64_t rowCount() const { return static_cast<int64_t>(rows_.size()); }
     int columnCount(int64_t row) const;
     // Empty beyond the row's width. Reading the cells of a row in order costs one step each.
-    std::string_view cell(int64_t row, int column) const;
+    std::string_view cell(int64_t row, int column) const { return value(row, column).text; }
+    // The cell with its type; an empty Text beyond the row's width.
+    CellValue value(int64_t row, int column) const;
 
 private:
+    // Steps past the cell at `in`; returns it.
+    static CellValue read(const unsigned char *&in);
+
     ByteArena bytes_;
     BlockArray<const unsigned char *> rows_;
     // Where the last cell read ended, so that the next cell of the same row is found at once.

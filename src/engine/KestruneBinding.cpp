@@ -132,7 +132,14 @@ KestTextFree KestruneBinding::textDeleter()
 
 KestTableFree KestruneBinding::tableDeleter()
 {
-    return KestTableFree{resolve(fn_->free_table, "kest_free_table")};
+    return KestTableFree{resolve(fn_->free_table, "kest_free_table"), givesTypes()};
+}
+
+bool KestruneBinding::givesTypes()
+{
+    if (givesTypes_ < 0)
+        givesTypes_ = KestLibVersion() >= 105 ? 1 : 0;
+    return givesTypes_ == 1;
 }
 
 int16_t KestruneBinding::sqlite3_open_v2(const QByteArray &path, int32_t &handle, int32_t flags,

@@ -41,9 +41,11 @@ struct KestTextFree {
 };
 using KestText = std::unique_ptr<char, KestTextFree>;
 
-// Frees a result table with the library's own kest_free_table.
+// Frees a result table with the library's own kest_free_table; also says whether the library
+// that made the table gives its cells' types (1.05 on).
 struct KestTableFree {
     void (KEST_CALL *freeTable)(kest_table *) = nullptr;
+    bool typed = false;
     void operator()(kest_table *table) const noexcept
     {
         if (table && freeTable)
@@ -109,6 +111,8 @@ public:
     KestText KestLibTimeStamp();
     // kest_MSVCVersion: the version of whichever compiler built the library.
     int16_t CompilerVersion();
+    // Whether the library gives each cell's type (kest_table::types, kest_texts::types).
+    bool givesTypes();
 
     bool take(int64_t bytes) noexcept override;
     void give(int64_t bytes) noexcept override;
@@ -131,6 +135,7 @@ private:
     QLibrary library_;
     bool loaded_ = false;
     std::atomic<bool> heapServes_{false};
+    std::atomic<int> givesTypes_{-1}; // not yet asked
     std::unique_ptr<Functions> fn_;
 };
 

@@ -1,5 +1,7 @@
 #include "ResultsModel.h"
 
+#include "LibraryCell.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -106,6 +108,26 @@ std::string_view ResultsModel::cellUtf8(int row, int column) const
     return cells_[static_cast<std::size_t>(row - tableRows_) * stride_ + column];
 }
 
+CellValue ResultsModel::cellValue(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0)
+        return {};
+    if (row < tableRows_) {
+        const int c = column - tableColumn_;
+        if (c < 0 || c >= table_->column_count)
+            return {};
+        const char *text = KEST_CELL(table_.get(), c, row + 1);
+        return LibraryCell(text, std::strlen(text), tableTyped_ ? KEST_TYPE(table_.get(), c, row + 1) : KEST_TEXT);
+    }
+    if (column >= stride_)
+        return {};
+    const std::size_t i = static_cast<std::size_t>(row - tableRows_) * stride_ + column;
+    CellValue value = FromKindByte(cells_[i], kinds_[i]);
+    if (value.type == CellType::Real)
+        std::memcpy(&value.real, value.text.data() + value.text.size(), sizeof value.real);
+    return value;
+}
+
 void ResultsModel::removeAllRows()
 {
     const int rows = rowCount();
@@ -113,6 +135,8 @@ void ResultsModel::removeAllRows()
         beginRemoveRows({}, 0, rows - 1);
     cells_.clear();
     cells_.shrink_to_fit();
+    kinds_.clear();
+    kinds_.shrink_to_fit();
     texts_.clear();
     table_.reset();
     tableRows_ = 0;
@@ -167,34 +191,42 @@ void ResultsModel::ensureStride(int columns)
     // Widening moves every stored row once; rows are normally added after their columns.
     const int stride = std::max(columns, static_cast<int>(headers_.size()));
     std::deque<std::string_view> wider(static_cast<std::size_t>(ownRows_) * stride);
-    for (int r = 0; r < ownRows_; ++r)
-        std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(r) * stride_, stride_,
-                    wider.begin() + static_cast<std::ptrdiff_t>(r) * stride);
+    std::deque<unsigned char> widerKinds(wider.size(), KindByte({{}, CellType::Null}));
+    for (int r = 0; r < ownRows_; ++r) {
+        const auto from = static_cast<std::ptrdiff_t>(r) * stride_, to = static_cast<std::ptrdiff_t>(r) * stride;
+        std::copy_n(cells_.begin() + from, stride_, wider.begin() + to);
+        std::copy_n(kinds_.begin() + from, stride_, widerKinds.begin() + to);
+    }
     cells_ = std::move(wider);
+    kinds_ = std::move(widerKinds);
     stride_ = stride;
 }
 
-std::string_view ResultsModel::store(std::string_view text)
+std::string_view ResultsModel::store(const CellValue &value)
 {
-    if (text.empty())
+    const std::size_t extra = value.type == CellType::Real ? sizeof value.real : 0;
+    if (value.text.empty() && extra == 0)
         return {};
-    unsigned char *room = texts_.allocate(text.size());
-    std::memcpy(room, text.data(), text.size());
-    return {reinterpret_cast<const char *>(room), text.size()};
+    unsigned char *room = texts_.allocate(value.text.size() + extra);
+    std::memcpy(room, value.text.data(), value.text.size());
+    std::memcpy(room + value.text.size(), &value.real, extra);
+    return {reinterpret_cast<const char *>(room), value.text.size()};
 }
 
-void ResultsModel::addRowUtf8(std::string_view firstCell)
+void ResultsModel::addRowUtf8(const CellValue &firstCell)
 {
     ensureStride(std::max(1, static_cast<int>(headers_.size())));
     const int row = rowCount();
     announceInsertRows(row, row);
     cells_.resize(cells_.size() + static_cast<std::size_t>(stride_));
+    kinds_.resize(cells_.size(), KindByte({{}, CellType::Null}));
     cells_[static_cast<std::size_t>(ownRows_) * stride_] = store(firstCell);
+    kinds_[static_cast<std::size_t>(ownRows_) * stride_] = KindByte(firstCell);
     ++ownRows_;
     announceInsertedRows();
 }
 
-void ResultsModel::setCellUtf8(int row, int column, std::string_view text)
+void ResultsModel::setCellUtf8(int row, int column, const CellValue &value)
 {
     if (row < tableRows_ || row >= rowCount())
         throw std::out_of_range("Row " + std::to_string(row + 1) + " is not in the list");
@@ -202,7 +234,9 @@ void ResultsModel::setCellUtf8(int row, int column, std::string_view text)
         throw std::out_of_range("Column " + std::to_string(column) + " is not in the list");
     ensureColumns(column + 1);
     ensureStride(column + 1);
-    cells_[static_cast<std::size_t>(row - tableRows_) * stride_ + column] = store(text);
+    const std::size_t i = static_cast<std::size_t>(row - tableRows_) * stride_ + column;
+    cells_[i] = store(value);
+    kinds_[i] = KindByte(value);
     if (!bulk_) {
         const QModelIndex changed = index(row, column);
         emit dataChanged(changed, changed, {Qt::DisplayRole});
@@ -225,6 +259,7 @@ void ResultsModel::adoptTable(KestTable table, int dataRows, const std::function
     announceInsertedColumns();
     if (rows == 0)
         return;
+    tableTyped_ = table.get_deleter().typed;
     table_ = std::move(table);
     tableColumn_ = firstColumn;
     const kest_table *adopted = table_.get();

@@ -36,10 +36,10 @@ public:
     void addColumn(const QString &header);
     // Columns added together reach views in one announcement (see WindowPort::addColumns).
     void addColumns(const QStringList &headers);
-    void addRowUtf8(std::string_view firstCell);
+    void addRowUtf8(const CellValue &firstCell);
     // `row` counts from 0 here and must be a row added one by one. A column beyond the last one
     // adds columns with empty headers.
-    void setCellUtf8(int row, int column, std::string_view text);
+    void setCellUtf8(int row, int column, const CellValue &value);
     // Row 0 of `table` gives the names of columns added after the present ones; rows 1 to
     // `dataRows` become rows. The table is kept, not copied, and freed with the library's own
     // function when the rows are removed. Rows the list held before are dropped.
@@ -77,7 +77,8 @@ private:
     static QVariant shown(const CellValue &cell, int role);
     void ensureStride(int columns);
     void ensureColumns(int columns);
-    std::string_view store(std::string_view text);
+    // The cell's text in the list's buffers, a Real's value right after it.
+    std::string_view store(const CellValue &value);
 
     // Announcements to views, skipped while a bulk update runs (it announces a reset instead).
     void announceInsertRows(int first, int last);
@@ -92,10 +93,12 @@ private:
     // in which the window could not answer.
     ByteArena texts_;
     std::deque<std::string_view> cells_;
+    std::deque<unsigned char> kinds_; // KindByte() of each cell, as cells_
     int stride_ = 0;
     int ownRows_ = 0;
     // The adopted table; its columns start at `tableColumn_`.
     KestTable table_;
+    bool tableTyped_ = false; // whether its library gives types
     int tableRows_ = 0;
     int tableColumn_ = 0;
 };

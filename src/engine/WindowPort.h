@@ -2,6 +2,7 @@
 // How the query engine and the commands reach the main window. The engine links QtCore only, so
 // it sees the window through this interface and never through a widget.
 
+#include "CellValue.h"
 #include "KestruneBinding.h"
 
 #include <QString>
@@ -28,10 +29,10 @@ public:
     // Columns with the list's default width and alignment, in one insertion: one by one, each
     // made the list's header measure its sections again (seconds for 2,000 columns).
     virtual void addColumns(const QStringList &headers) = 0;
-    // Rows and cells in UTF-8, as the library hands them out. `row` counts from 1, `column`
-    // from 0; a column beyond the last one widens the list.
-    virtual void addRowUtf8(std::string_view firstCell) = 0;
-    virtual void setCellUtf8(int row, int column, std::string_view text) = 0;
+    // Rows and cells in UTF-8 with their types, as the library hands them out. `row` counts from
+    // 1, `column` from 0; a column beyond the last one widens the list.
+    virtual void addRowUtf8(const CellValue &firstCell) = 0;
+    virtual void setCellUtf8(int row, int column, const CellValue &value) = 0;
     // Between these two, rows and cells are added without telling the list's view about each
     // one; it hears of all of them at the end. Thousands of rows then cost no more than one.
     // The window answers between rows; once a Clear or the closing window has emptied the list

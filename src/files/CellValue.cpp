@@ -10,6 +10,20 @@ int hexDigit(char c)
 
 } // namespace
 
+namespace {
+constexpr unsigned char HexFormBit = 0x10;
+} // namespace
+
+unsigned char KindByte(const CellValue &value) noexcept
+{
+    return static_cast<unsigned char>(static_cast<unsigned char>(value.type) | (value.hexForm ? HexFormBit : 0));
+}
+
+CellValue FromKindByte(std::string_view text, unsigned char kind, double real) noexcept
+{
+    return {text, static_cast<CellType>(kind & ~HexFormBit), (kind & HexFormBit) != 0, real};
+}
+
 std::string CellValue::blobBytes() const
 {
     if (!hexForm)

@@ -24,4 +24,9 @@ struct CellValue {
     bool isNumber() const { return type == CellType::Integer || type == CellType::Real; }
 };
 
+// A cell's type and form in one byte, for the stores that keep it beside the text (a Real's
+// value beside it too: it is not in the byte).
+unsigned char KindByte(const CellValue &value) noexcept;
+CellValue FromKindByte(std::string_view text, unsigned char kind, double real = 0) noexcept;
+
 } // namespace kest

@@ -51,7 +51,7 @@ void MainWindowPort::addColumns(const QStringList &headers)
     model_.addColumns(headers);
 }
 
-void MainWindowPort::addRowUtf8(std::string_view firstCell)
+void MainWindowPort::addRowUtf8(const CellValue &firstCell)
 {
     if (fillStopped_)
         return;
@@ -61,10 +61,10 @@ void MainWindowPort::addRowUtf8(std::string_view firstCell)
         eventPump().letMessagesRun();
 }
 
-void MainWindowPort::setCellUtf8(int row, int column, std::string_view text)
+void MainWindowPort::setCellUtf8(int row, int column, const CellValue &value)
 {
     if (!fillStopped_)
-        model_.setCellUtf8(row - 1, column, text);
+        model_.setCellUtf8(row - 1, column, value);
 }
 
 void MainWindowPort::beginBulkUpdate()

@@ -26,8 +26,8 @@ public:
     void removeAllRows() override;
     void removeAllColumns() override;
     void addColumns(const QStringList &headers) override;
-    void addRowUtf8(std::string_view firstCell) override;
-    void setCellUtf8(int row, int column, std::string_view text) override;
+    void addRowUtf8(const CellValue &firstCell) override;
+    void setCellUtf8(int row, int column, const CellValue &value) override;
     void beginBulkUpdate() override;
     void endBulkUpdate() override;
     int rowCount() const override;

@@ -36,6 +36,13 @@ std::string_view SelectedRows::cell(int64_t row, int column) const
     return model_.cellUtf8(rows_[std::size_t(row - 1)], column);
 }
 
+CellValue SelectedRows::value(int64_t row, int column) const
+{
+    if (row == 0)
+        return {cell(row, column)};
+    return model_.cellValue(rows_[std::size_t(row - 1)], column);
+}
+
 ResultsCopy::ResultsCopy(QTableView *list, const ResultsModel &model, Desktop &desktop, MemoryBudget *budget)
     : QObject(list), list_(list), model_(model), desktop_(desktop), budget_(budget)
 {

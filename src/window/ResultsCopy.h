@@ -30,6 +30,7 @@ public:
     int64_t rowCount() const override { return static_cast<int64_t>(rows_.size()) + 1; }
     int columnCount(int64_t) const override;
     std::string_view cell(int64_t row, int column) const override;
+    CellValue value(int64_t row, int column) const override;
 
 private:
     const ResultsModel &model_;

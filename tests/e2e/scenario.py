@@ -236,7 +236,7 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         number = sum(int(p) * 1000 ** (2 - i) for i, p in enumerate(version.split(".")[:3]))
         title = program.window.name
         check(title == f"Kestrune Tolvane Demo v1.04 - SQLite Version {version} ({number})", f"title {title!r}")
-        program.wait_status("the version banner", r"   Kestrune\.dll - Version: 1\.04 - MSVC.*\]")
+        program.wait_status("the version banner", r"   Kestrune\.dll - Version: 1\.05 - MSVC.*\]")
         # The library that answered is the installed one, not the build folder's.
         libdir = os.path.dirname(glob.glob(os.path.join(prefix, "lib*", "**", "libkestrune3.so.1"), recursive=True)[0])
         with open(f"/proc/{program.process.pid}/maps") as maps:

@@ -6,6 +6,7 @@
 #include <QLibrary>
 #include <QTableView>
 
+#include <kestrune3.h>
 #include <sqlite3.h>
 
 using namespace kest;
@@ -35,7 +36,7 @@ private slots:
         // The compiler's version as major * 100 + minor, shown as "0#.00".
         const QString compiler = QStringLiteral("%1.%2").arg(__GNUC__, 2, 10, QLatin1Char('0')).arg(__GNUC_MINOR__, 2, 10, QLatin1Char('0'));
         const QString banner = f->status();
-        QVERIFY2(banner.startsWith("   Kestrune.dll - Version: 1.04 - MSVC++ v" + compiler +
+        QVERIFY2(banner.startsWith("   Kestrune.dll - Version: " KESTRUNE3_VERSION_STRING " - MSVC++ v" + compiler +
                                    ": Unknown compiler - [DLL Timestamp: ") && banner.endsWith(QLatin1Char(']')),
                  qPrintable(banner));
         QVERIFY(f->desktop.messages().isEmpty());
