@@ -50,10 +50,12 @@ QVariant ResultsModel::shown(const CellValue &cell, int role)
     // description (and, drawn, by the list's delegate).
     if (role == Qt::TextAlignmentRole)
         return cell.isNumber() ? QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
-    if (cell.type == CellType::Null)
-        return role == Qt::DisplayRole ? NullText : NullDescription;
+    if (role == Qt::AccessibleDescriptionRole && cell.type == CellType::Null)
+        return NullDescription;
     if (role != Qt::DisplayRole)
         return {};
+    if (cell.type == CellType::Null)
+        return NullText;
     std::string_view text = cell.text;
     // A list shows the start of a long text, as a report-style list does: laying out and
     // measuring megabytes for one line of a cell would freeze the window for seconds.
