@@ -15,6 +15,9 @@
 
 namespace kest {
 
+const QString ResultsModel::NullText = QStringLiteral("NULL");
+const QString ResultsModel::NullDescription = QStringLiteral("no value");
+
 ResultsModel::ResultsModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 ResultsModel::~ResultsModel()
@@ -34,9 +37,35 @@ int ResultsModel::columnCount(const QModelIndex &parent) const
 
 QVariant ResultsModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if ((role != Qt::DisplayRole && role != Qt::TextAlignmentRole && role != Qt::AccessibleDescriptionRole) ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    std::string_view text = cellUtf8(index.row(), index.column());
+    return shown(cellValue(index.row(), index.column()), role);
+}
+
+void ResultsModel::multiData(const QModelIndex &index, QModelRoleDataSpan roles) const
+{
+    // A view draws a cell from several roles, asked at once: the cell is found once for them.
+    const bool valid = checkIndex(index, CheckIndexOption::IndexIsValid);
+    const CellValue cell = valid ? cellValue(index.row(), index.column()) : CellValue();
+    for (QModelRoleData &role : roles)
+        role.setData(valid ? shown(cell, role.role()) : QVariant());
+}
+
+QVariant ResultsModel::shown(const CellValue &cell, int role)
+{
+    // As SQL tools show values: numbers to the right, NULL as a word apart from an empty text
+    // (which stays empty), also for a screen reader, and apart from the text 'NULL' by its
+    // description (and, drawn, by the list's delegate).
+    if (role == Qt::TextAlignmentRole)
+        return cell.isNumber() ? QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
+    if (role == Qt::AccessibleDescriptionRole && cell.type == CellType::Null)
+        return NullDescription;
+    if (role != Qt::DisplayRole)
+        return {};
+    if (cell.type == CellType::Null)
+        return NullText;
+    std::string_view text = cell.text;
     // A list shows the start of a long text, as a report-style list does: laying out and
     // measuring megabytes for one line of a cell would freeze the window for seconds.
     if (text.size() <= LongestShownText)

@@ -30,6 +30,7 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    void multiData(const QModelIndex &index, QModelRoleDataSpan roles) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
@@ -65,6 +66,10 @@ public:
         budget_ = budget;
     }
 
+    // What the list shows for SQL NULL, and what it says of it to a screen reader.
+    static const QString NullText;
+    static const QString NullDescription;
+
     // The most bytes of a cell's text that the list shows; a longer text shows its start and "…".
     static constexpr std::size_t LongestShownText = 1024;
 
@@ -96,6 +101,8 @@ private:
     void stopSorting();
     void keepQueryOrder();
     void showOrder(std::vector<int> shown);
+    // What `role` of the list's cell `cell` is.
+    static QVariant shown(const CellValue &cell, int role);
 
     void ensureStride(int columns);
     void ensureColumns(int columns);

@@ -16,7 +16,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 namespace kest {
@@ -39,6 +41,10 @@ qint64 characterCount(QByteArrayView utf8)
 // for a small one) is shown as it is.
 constexpr qsizetype MostIndentedGrowth = 8;
 constexpr qsizetype LeastIndentedLimit = 64 * 1024;
+
+// A BLOB's hex: whole lines of 16 bytes a part, three characters a byte within a part's size.
+constexpr qsizetype HexLineBytes = 16;
+constexpr qsizetype BlobPartBytes = CellViewer::PartBytes / (3 * HexLineBytes) * HexLineBytes;
 
 // `json` laid out one member or element a line, four blanks a level, its values exactly as they
 // were (QJsonDocument's own output would round numbers to doubles and sort the members), into
@@ -137,9 +143,52 @@ bool holdsLongLine(QStringView text)
 
 } // namespace
 
-CellViewer::CellViewer(QWidget *parent, const QString &title, std::string_view value, const QAbstractItemModel &model,
+// What is said of the value above it: its type, its length and, for a text, what indentJson said.
+QString CellViewer::about(const CellValue &value) const
+{
+    const QLocale numbers = locale();
+    const auto length = [&] {
+        return tr(": %1 characters, %2 bytes").arg(numbers.toString(characterCount(value_)), numbers.toString(value_.size()));
+    };
+    switch (value.type) {
+    case CellType::Null: return QStringLiteral("NULL");
+    case CellType::Integer: return QStringLiteral("INTEGER") + length();
+    case CellType::Text: return QStringLiteral("TEXT") + length();
+    case CellType::Blob: return tr("BLOB (%1 bytes), shown as hex").arg(numbers.toString(parts_.back()));
+    case CellType::Real: break;
+    }
+    // The shortest digits that read back as the double, where the engine's 15 do not.
+    double read = 0;
+    std::from_chars(value.text.data(), value.text.data() + value.text.size(), read);
+    char exact[32];
+    const auto written = std::to_chars(std::begin(exact), std::end(exact), value.real).ptr;
+    return QStringLiteral("REAL") + length() +
+           (read == value.real ? QString() : tr("; exactly %1").arg(QLatin1String(exact, written - exact)));
+}
+
+// Bytes [from, to) of a BLOB, two hex digits each, 16 a line.
+QString CellViewer::hexOf(qsizetype from, qsizetype to) const
+{
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    QByteArray hex;
+    hex.reserve(3 * (to - from));
+    for (qsizetype i = from; i < to; ++i) {
+        if (i > from)
+            hex += i % HexLineBytes == 0 ? '\n' : ' ';
+        if (hexForm_) {
+            hex.append(value_.constData() + 2 + 2 * i, 2); // after X'
+        } else {
+            hex += Digits[static_cast<unsigned char>(value_[i]) >> 4];
+            hex += Digits[value_[i] & 0x0F];
+        }
+    }
+    return QString::fromLatin1(hex);
+}
+
+CellViewer::CellViewer(QWidget *parent, const QString &title, const CellValue &value, const QAbstractItemModel &model,
                        ResultsCopy &copy)
-    : QDialog(parent), value_(QByteArray::fromRawData(value.data(), static_cast<qsizetype>(value.size())))
+    : QDialog(parent), value_(QByteArray::fromRawData(value.text.data(), static_cast<qsizetype>(value.text.size()))),
+      blob_(value.type == CellType::Blob), hexForm_(value.hexForm)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(title);
@@ -147,20 +196,24 @@ CellViewer::CellViewer(QWidget *parent, const QString &title, std::string_view v
     connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this, &QDialog::reject);
     connect(&model, &QAbstractItemModel::columnsAboutToBeRemoved, this, &QDialog::reject);
     shown_ = value_;
-    const QString json = indentJson(copy.budget());
+    const QString json = value.type == CellType::Text ? indentJson(copy.budget()) : QString();
     parts_.push_back(0);
-    for (qsizetype at = PartBytes; at < shown_.size(); at = parts_.back() + PartBytes) {
-        while ((static_cast<unsigned char>(shown_.at(at)) & 0xC0) == 0x80)
-            --at; // not inside a character
-        parts_.push_back(at);
+    if (blob_) {
+        // Each part made when shown: the hex of 100 MB would take 300 MB.
+        const qsizetype bytes = hexForm_ ? std::max<qsizetype>(0, value_.size() - 3) / 2 : value_.size();
+        for (qsizetype at = BlobPartBytes; at < bytes; at += BlobPartBytes)
+            parts_.push_back(at);
+        parts_.push_back(bytes);
+    } else {
+        for (qsizetype at = PartBytes; at < shown_.size(); at = parts_.back() + PartBytes) {
+            while ((static_cast<unsigned char>(shown_.at(at)) & 0xC0) == 0x80)
+                --at; // not inside a character
+            parts_.push_back(at);
+        }
+        parts_.push_back(shown_.size());
     }
-    parts_.push_back(shown_.size());
 
-    const QLocale numbers = locale();
-    auto *length = new QLabel(tr("%1 characters, %2 bytes").arg(numbers.toString(characterCount(value_)),
-                                                               numbers.toString(value_.size())) +
-                                  json,
-                              this);
+    auto *length = new QLabel(about(value) + json, this);
     text_ = new QPlainTextEdit(this);
     text_->setReadOnly(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -207,7 +260,8 @@ void CellViewer::showPart(int part)
 {
     part_ = std::clamp(part, 0, static_cast<int>(parts_.size()) - 2);
     const qsizetype from = parts_[std::size_t(part_)];
-    const QString text = QString::fromUtf8(shown_.constData() + from, parts_[std::size_t(part_) + 1] - from);
+    const qsizetype to = parts_[std::size_t(part_) + 1];
+    const QString text = blob_ ? hexOf(from, to) : QString::fromUtf8(shown_.constData() + from, to - from);
     // Chosen before the text is laid out, so that a long line is laid out only the fast way.
     longLine_ = holdsLongLine(text);
     setWrapped(wrap_->isChecked());

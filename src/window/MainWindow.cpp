@@ -12,6 +12,7 @@
 #include "QueryWindowKeys.h"
 #include "ResizeRule.h"
 #include "ResultsCopy.h"
+#include "ResultsDelegate.h"
 #include "ResultsMenu.h"
 #include "ResultsModel.h"
 #include "UnicodeSwitch.h"
@@ -161,6 +162,7 @@ void MainWindow::setUpQueryWindowAndList()
 
     // A list in report view: column headers, no row numbers, no grid until start-up asks for it.
     resultsView->setModel(results_);
+    resultsView->setItemDelegate(new ResultsDelegate(*results_, resultsView));
     resultsView->verticalHeader()->hide();
     resultsView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     // A row as tall as one line of the list's font and a small margin, as a list in report view

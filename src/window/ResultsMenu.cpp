@@ -91,7 +91,7 @@ void ResultsMenu::viewCell(const QModelIndex &index)
         column = column.left(100) + QChar(0x2026);
     auto *viewer = new CellViewer(list_->window(),
                                   CellViewer::Title + QStringLiteral(": %1, row %2").arg(column, QLocale().toString(index.row() + 1)),
-                                  model_.cellUtf8(index.row(), index.column()), model_, copy_);
+                                  model_.cellValue(index.row(), index.column()), model_, copy_);
     viewer->open();
 }
 

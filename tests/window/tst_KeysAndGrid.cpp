@@ -6,6 +6,7 @@
 #include "ResultsCopy.h"
 #include "WindowTest.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -119,7 +120,8 @@ private slots:
     {
         const QString json = QStringLiteral("{\"b\": [1, 2.50, {}], \"a\": \"x\\\"y\"}");
         f->run(f->w->button(Button::RunQuery), "SELECT '" + json + "' AS j, 'y' || replace(printf('%.100000c', 'y'), 'y', '\u00e9') || '\u20ac' AS long, "
-                               "x'00ff' AS blob, printf('%.100c', '[') || '1' || replace(printf('%.1000c', 'x'), 'x', ',1') || printf('%.100c', ']') AS deep");
+                               "x'00ff' AS blob, printf('%.100c', '[') || '1' || replace(printf('%.1000c', 'x'), 'x', ',1') || printf('%.100c', ']') AS deep, "
+                               "NULL AS n, '' AS e, 'NULL' AS t, 42 AS i, 0.1 + 0.2 AS r, x'414243' AS b");
         QTableView *list = f->w->resultsView;
         const ResultsModel &model = f->w->results();
         const auto viewer = [&] { return f->w->findChild<CellViewer *>(); };
@@ -138,7 +140,7 @@ private slots:
         doubleClick(0);
         QTRY_VERIFY(viewer());
         QCOMPARE(shown(), "{\n    \"b\": [\n        1,\n        2.50,\n        {}\n    ],\n    \"a\": \"x\\\"y\"\n}");
-        QCOMPARE(viewer()->findChild<QLabel *>()->text(), QStringLiteral("33 characters, 33 bytes; JSON, shown indented"));
+        QCOMPARE(viewer()->findChild<QLabel *>()->text(), QStringLiteral("TEXT: 33 characters, 33 bytes; JSON, shown indented"));
         f->click(button("&Copy"));
         QCOMPARE(f->desktop.clipboardWrites(), QStringList{json});
         QTest::keyClick(viewer(), Qt::Key_Escape);
@@ -150,7 +152,7 @@ private slots:
         list->setCurrentIndex(model.index(0, 1));
         QTest::keyClick(list, Qt::Key_Return);
         QTRY_VERIFY(viewer());
-        QCOMPARE(viewer()->findChild<QLabel *>()->text(), QStringLiteral("100,002 characters, 200,004 bytes"));
+        QCOMPARE(viewer()->findChild<QLabel *>()->text(), QStringLiteral("TEXT: 100,002 characters, 200,004 bytes"));
         QString whole = shown();
         for (QPushButton *next = button("&Next part"); next->isEnabled(); whole += shown())
             f->click(next);
@@ -166,9 +168,38 @@ private slots:
         QVERIFY(viewer()->findChild<QLabel *>()->text().endsWith(QStringLiteral("; JSON, shown as it is: indented it would be over 8 times as long")));
         f->click(button("Close"));
         QTRY_VERIFY(!viewer());
+        // Each kind of value as the list shows it (and reads it out, and aligns it), and the viewer.
+        const bool left = false, right = true;
+        const std::tuple<int, QString, QString, bool, QString, QString> values[] = {
+            {2, "X'00FF'", "", left, "BLOB (2 bytes), shown as hex", "00 FF"},
+            {4, "NULL", "no value", left, "NULL", ""},
+            {5, "", "", left, "TEXT: 0 characters, 0 bytes", ""},
+            {6, "NULL", "", left, "TEXT: 4 characters, 4 bytes", "NULL"},
+            {7, "42", "", right, "INTEGER: 2 characters, 2 bytes", "42"},
+            {8, "0.3", "", right, "REAL: 3 characters, 3 bytes; exactly 0.30000000000000004", "0.3"},
+            {9, "ABC", "", left, "BLOB (3 bytes), shown as hex", "41 42 43"}};
+        QAccessibleTableInterface *cells = QAccessible::queryAccessibleInterface(list)->tableInterface();
+        for (const auto &[column, name, description, toTheRight, about, text] : values) {
+            QCOMPARE(cells->cellAt(0, column)->text(QAccessible::Name), name);
+            QCOMPARE(cells->cellAt(0, column)->text(QAccessible::Description), description);
+            QCOMPARE(list->model()->index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>().testFlag(Qt::AlignRight), toTheRight);
+            doubleClick(column);
+            QTRY_VERIFY(viewer());
+            QCOMPARE(viewer()->findChild<QLabel *>()->text(), about);
+            QCOMPARE(shown(), text);
+            f->click(button("Close"));
+            QTRY_VERIFY(!viewer());
+        }
+        list->clearSelection(); // drawn as rows not selected are
+        for (const int wide : {0, 1, 3})
+            list->setColumnWidth(wide, 8);
+        list->scrollTo(model.index(0, 0));
+        const auto drawn = [&](int column) {
+            return list->viewport()->grab(QRect(list->visualRect(model.index(0, column)).topLeft(), QSize(24, 12))).toImage();
+        };
+        QVERIFY(drawn(4) != drawn(6)); // NULL is drawn apart from the text 'NULL'
         doubleClick(2);
         QTRY_VERIFY(viewer());
-        QCOMPARE(shown(), QStringLiteral("X'00FF'"));
         f->click(f->w->button(Button::Clear)); // the rows it shows go: it closes
         QTRY_VERIFY(!viewer());
     }
