@@ -512,9 +512,10 @@ def main():
         for which in ("query", "exec"):
             if args.only and which != args.only:
                 continue
-            ours, theirs, peaks, baseline, floors = [], [], [], [], []
+            ours, theirs, peaks, baseline, floors, baseline_peaks = [], [], [], [], [], []
             for r in range(args.rounds):
-                for index, build in enumerate(programs):
+                # Which of the two goes first alternates too.
+                for index, build in (list(enumerate(programs)) if r % 2 == 0 else list(enumerate(programs))[::-1]):
                     program, folder = start_program(display, build, scratch, database, f"{which}-{r}-{index}")
                     recorder = subprocess.Popen(["perf", "record", "-g", "-o", f"{args.perf}.{which}.{r}", "-p",
                                                  str(program.process.pid)], stdout=subprocess.DEVNULL,
@@ -523,8 +524,7 @@ def main():
                         watcher.drain()
                         if which == "query":
                             seconds, peak = run_query_round(watcher, program)
-                            if index == 0:
-                                peaks.append(peak)
+                            (peaks if index == 0 else baseline_peaks).append(peak)
                         else:
                             seconds, _ = exec_round(watcher, program, folder)
                     finally:
@@ -546,6 +546,9 @@ def main():
             if baseline:
                 print(f"  the baseline {statistics.median(baseline):.3f} s: the program "
                       f"{statistics.median(ours) / statistics.median(baseline):.3f} x the baseline")
+                if baseline_peaks:
+                    print(f"  peak memory beyond idle: program {statistics.median(peaks) / cells:.2f} bytes per cell, "
+                          f"the baseline {statistics.median(baseline_peaks) / cells:.2f}")
         if not args.only or args.only == "sort":
             sort_rounds(args, display, built, scratch, database, watcher)
         if not args.only:

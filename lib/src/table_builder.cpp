@@ -56,25 +56,22 @@ void WarmBlocks::release() noexcept
     blocks_.clear();
 }
 
-const char *TextArena::copy(std::string_view s, std::size_t extra)
+void TextArena::make_room(std::size_t need)
 {
-    if (s.empty() && extra == 0)
-        return kEmpty;
-    const std::size_t need = s.size() + 1 + extra;
-    if (need > left_) {
+    if (need > left_ + room_) {
         const std::size_t size = std::max(block_size_, need);
         next_ = blocks_.add(size);
-        left_ = size;
+        left_ = 0;
+        room_ = size;
         block_size_ = std::min(warm::ChunkSize, 2 * block_size_);
     }
-    char *out = next_;
-    std::memcpy(out, s.data(), s.size());
-    out[s.size()] = '\0';
-    if (extra != 0)
-        std::memcpy(out + s.size() + 1, s.data() + s.size() + 1, extra);
-    next_ += need;
-    left_ -= need;
-    return out;
+    // The block's pages a piece at a time, as the texts come; a small block is all there.
+    const bool small = left_ + room_ < warm::HeapBytes;
+    const std::size_t piece = small ? room_ : std::min(room_, std::max(warm::PopulateBytes, need - left_));
+    if (!small)
+        warm::populate(next_ + left_, piece);
+    left_ += piece;
+    room_ -= piece;
 }
 
 void TableBuilder::begin_statement(sqlite3_stmt *stmt, int columns)
@@ -112,13 +109,21 @@ int TableBuilder::row(sqlite3_stmt *stmt, int columns)
 {
     if (rows_ >= std::numeric_limits<int32_t>::max())
         return SQLITE_TOOBIG;
-    for (int c = 0; c < width_; ++c) {
-        if (c >= columns) {
-            push(kEmpty, KEST_NULL);
-            continue;
+    const auto width = static_cast<std::size_t>(width_);
+    if (cells_.has_room(width) && types_.has_room(width)) {
+        // The common case, a row within the arrays' present pages: one look for room a row.
+        const char **texts = cells_.take(width);
+        unsigned char *types = types_.take(width);
+        for (int c = 0; c < width_; ++c) {
+            const Cell cell = c < columns ? cell_text(stmt, c, scratch_) : Cell{{kEmpty, 0}, KEST_NULL};
+            texts[c] = arena_.copy(cell.text, cell.extra_bytes());
+            types[c] = cell.type;
         }
-        const Cell cell = cell_text(stmt, c, scratch_);
-        push(arena_.copy(cell.text, cell.extra_bytes()), cell.type);
+    } else {
+        for (int c = 0; c < width_; ++c) {
+            const Cell cell = c < columns ? cell_text(stmt, c, scratch_) : Cell{{kEmpty, 0}, KEST_NULL};
+            push(arena_.copy(cell.text, cell.extra_bytes()), cell.type);
+        }
     }
     ++rows_;
     return SQLITE_OK;

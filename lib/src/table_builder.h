@@ -40,7 +40,8 @@ public:
     TextArena() = default;
     TextArena(TextArena &&other) noexcept
         : blocks_(std::move(other.blocks_)), next_(std::exchange(other.next_, nullptr)),
-          left_(std::exchange(other.left_, 0)), block_size_(std::exchange(other.block_size_, FirstBlock))
+          left_(std::exchange(other.left_, 0)), room_(std::exchange(other.room_, 0)),
+          block_size_(std::exchange(other.block_size_, FirstBlock))
     {
     }
     TextArena &operator=(TextArena &&other) noexcept
@@ -48,19 +49,39 @@ public:
         blocks_ = std::move(other.blocks_);
         next_ = std::exchange(other.next_, nullptr);
         left_ = std::exchange(other.left_, 0);
+        room_ = std::exchange(other.room_, 0);
         block_size_ = std::exchange(other.block_size_, FirstBlock);
         return *this;
     }
 
     // A zero-terminated copy of s that lives as long as the arena, with the `extra` bytes that
     // follow s's zero in memory (a real's double) copied after it.
-    const char *copy(std::string_view s, std::size_t extra = 0);
+    const char *copy(std::string_view s, std::size_t extra = 0)
+    {
+        if (s.empty() && extra == 0)
+            return "";
+        const std::size_t need = s.size() + 1 + extra;
+        if (need > left_)
+            make_room(need);
+        char *out = next_;
+        std::memcpy(out, s.data(), s.size());
+        out[s.size()] = '\0';
+        if (extra != 0)
+            std::memcpy(out + s.size() + 1, s.data() + s.size() + 1, extra);
+        next_ += need;
+        left_ -= need;
+        return out;
+    }
 
 private:
+    // At least `need` bytes present at next_.
+    void make_room(std::size_t need);
+
     static constexpr std::size_t FirstBlock = 1024;
     WarmBlocks blocks_;
     char *next_ = nullptr;
-    std::size_t left_ = 0;
+    std::size_t left_ = 0; // bytes at next_ whose pages are present
+    std::size_t room_ = 0; // bytes after those, in the same block, whose pages are not yet
     std::size_t block_size_ = FirstBlock; // the size of the next block, unless a text needs more
 };
 
@@ -71,7 +92,8 @@ public:
     CellArray() = default;
     CellArray(CellArray &&other) noexcept
         : chunks_(std::exchange(other.chunks_, {})), next_(std::exchange(other.next_, nullptr)),
-          end_(std::exchange(other.end_, nullptr)), first_capacity_(std::exchange(other.first_capacity_, 0))
+          end_(std::exchange(other.end_, nullptr)), room_end_(std::exchange(other.room_end_, nullptr)),
+          first_capacity_(std::exchange(other.first_capacity_, 0))
     {
     }
     CellArray &operator=(CellArray &&other) noexcept
@@ -80,6 +102,7 @@ public:
         chunks_ = std::exchange(other.chunks_, {});
         next_ = std::exchange(other.next_, nullptr);
         end_ = std::exchange(other.end_, nullptr);
+        room_end_ = std::exchange(other.room_end_, nullptr);
         first_capacity_ = std::exchange(other.first_capacity_, 0);
         return *this;
     }
@@ -91,6 +114,9 @@ public:
             grow();
         *next_++ = cell;
     }
+    // Whether `n` cells fit before push_back() must look for room, and where they go then.
+    bool has_room(std::size_t n) const { return static_cast<std::size_t>(end_ - next_) >= n; }
+    T *take(std::size_t n) { return std::exchange(next_, next_ + n); }
     T &operator[](std::size_t i) { return chunks_[i / PerChunk][i % PerChunk]; }
     // The cells as one array, released with release_joined(); the CellArray is empty afterwards.
     T *join(std::size_t &bytes)
@@ -100,7 +126,7 @@ public:
                        ? chunks_.front()
                        : static_cast<T *>(warm::join(reinterpret_cast<void *const *>(chunks_.data()), chunks_.size()));
         chunks_.clear();
-        next_ = end_ = nullptr;
+        next_ = end_ = room_end_ = nullptr;
         first_capacity_ = 0;
         return cells;
     }
@@ -112,6 +138,18 @@ private:
 
     std::size_t first_bytes() const { return first_capacity_ * sizeof(T); }
     void grow()
+    {
+        if (next_ == room_end_)
+            add_room();
+        // The pages of the room a piece at a time, as the cells come: the part never filled
+        // takes no memory.
+        const auto left = static_cast<std::size_t>(room_end_ - next_);
+        const std::size_t piece = left * sizeof(T) < warm::HeapBytes ? left : std::min(left, warm::PopulateBytes / sizeof(T));
+        end_ = next_ + piece;
+        if (piece != left)
+            warm::populate(next_, piece * sizeof(T));
+    }
+    void add_room()
     {
         if (chunks_.empty() || first_capacity_ < PerChunk) {
             // The first array, or that array twice as large, the cells so far copied over.
@@ -132,25 +170,26 @@ private:
             }
             first_capacity_ = capacity;
             next_ = bigger + used;
-            end_ = bigger + capacity;
+            room_end_ = bigger + capacity;
             return;
         }
         chunks_.reserve(chunks_.size() + 1); // so that the chunk below is never lost
-        next_ = static_cast<T *>(warm::allocate(warm::ChunkSize));
+        next_ = static_cast<T *>(warm::allocate_sized(warm::ChunkSize));
         chunks_.push_back(next_);
-        end_ = next_ + PerChunk;
+        room_end_ = next_ + PerChunk;
     }
     void release() noexcept
     {
         for (std::size_t i = 0; i < chunks_.size(); ++i)
             warm::release_sized(chunks_[i], i == 0 ? first_bytes() : warm::ChunkSize);
         chunks_.clear();
-        next_ = end_ = nullptr;
+        next_ = end_ = room_end_ = nullptr;
         first_capacity_ = 0;
     }
     std::vector<T *> chunks_;
-    T *next_ = nullptr; // where the next cell goes, in the last chunk
-    T *end_ = nullptr;
+    T *next_ = nullptr;     // where the next cell goes, in the last chunk
+    T *end_ = nullptr;      // the end of the pages present
+    T *room_end_ = nullptr; // the end of the last chunk
     std::size_t first_capacity_ = 0; // cells the first array holds; PerChunk once it is a chunk
 };
 

@@ -41,10 +41,11 @@ void release(void *memory, std::size_t bytes) noexcept
 
 void *allocate_sized(std::size_t bytes)
 {
-    if (bytes >= ChunkSize)
-        return allocate(bytes);
+    const bool heap = bytes < HeapBytes;
+    if (!heap)
+        bytes = whole_pages(bytes);
     budget::take_or_throw(static_cast<int64_t>(bytes));
-    void *memory = std::malloc(bytes);
+    void *memory = heap ? std::malloc(bytes) : pages::map(bytes, true);
     if (memory == nullptr) {
         budget::give(static_cast<int64_t>(bytes));
         throw std::bad_alloc();
@@ -54,12 +55,19 @@ void *allocate_sized(std::size_t bytes)
 
 void release_sized(void *memory, std::size_t bytes) noexcept
 {
-    if (bytes >= ChunkSize) {
+    if (memory == nullptr)
+        return;
+    if (bytes >= HeapBytes) {
         release(memory, bytes);
-    } else if (memory != nullptr) {
-        std::free(memory);
-        budget::give(static_cast<int64_t>(bytes));
+        return;
     }
+    std::free(memory);
+    budget::give(static_cast<int64_t>(bytes));
+}
+
+void populate(void *memory, std::size_t bytes) noexcept
+{
+    pages::populate(memory, bytes);
 }
 
 void *join(void *const *chunks, std::size_t count)

@@ -19,11 +19,17 @@ void *allocate(std::size_t bytes);
 // Gives memory from allocate() back, with its count. Null is a harmless no-op.
 void release(void *memory, std::size_t bytes) noexcept;
 
-// Memory of any size for a result: below ChunkSize from the heap, counted as asked (a mapping of
-// its own costs system calls and page faults that a small result does not need), from ChunkSize
-// on as allocate() gives it. Released with release_sized() and the same size.
+// Memory of any size for a result, whose pages its owner makes present as it fills it
+// (populate()), so that the part it never fills takes no memory: below HeapBytes from the heap,
+// counted as asked (a mapping of its own costs system calls that a small result does not need),
+// otherwise a mapping counted in whole pages. Released with release_sized() and the same size.
+inline constexpr std::size_t HeapBytes = std::size_t{64} << 10;
 void *allocate_sized(std::size_t bytes);
 void release_sized(void *memory, std::size_t bytes) noexcept;
+// The pages of [memory, memory + bytes) present in one go; one fault each otherwise.
+void populate(void *memory, std::size_t bytes) noexcept;
+// How much a result makes present at a time.
+inline constexpr std::size_t PopulateBytes = std::size_t{512} << 10;
 
 // Moves `count` chunks from allocate() into one contiguous range (without copying where the
 // system can move pages); the chunks are gone afterwards and the range is released with

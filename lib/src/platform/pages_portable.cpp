@@ -11,10 +11,12 @@ std::size_t page_size() noexcept
     return 4096;
 }
 
-void *map(std::size_t bytes) noexcept
+void *map(std::size_t bytes, bool /*lazy*/) noexcept
 {
     return std::malloc(bytes);
 }
+
+void populate(void * /*memory*/, std::size_t /*bytes*/) noexcept {}
 
 void unmap(void *memory, std::size_t /*bytes*/) noexcept
 {
