@@ -249,6 +249,7 @@ std::string_view ResultsModel::store(const CellValue &value)
 
 void ResultsModel::addRowUtf8(const CellValue &firstCell)
 {
+    keepQueryOrder(); // before the rows change: a sort reads them unlocked
     ensureStride(std::max(1, static_cast<int>(headers_.size())));
     const int row = rowCount();
     announceInsertRows(row, row);

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <string>
 
 namespace kest {
@@ -28,15 +27,21 @@ struct Key {
     int32_t row;
     Rank rank;
     bool isInteger;
+    bool hex; // bytes are a BLOB's hex digits, two a byte; size counts bytes
 };
 
-uint64_t prefixOf(const unsigned char *bytes, std::size_t size)
+int hexDigit(unsigned char c)
 {
-    uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        prefix = prefix << 8 | (i < size ? bytes[i] : 0);
-    return prefix;
+    return c <= '9' ? c - '0' : c - 'A' + 10; // the library writes upper-case digits
 }
+
+unsigned char byteAt(const Key &key, std::size_t i)
+{
+    return key.hex ? static_cast<unsigned char>(hexDigit(key.bytes[2 * i]) << 4 | hexDigit(key.bytes[2 * i + 1]))
+                   : key.bytes[i];
+}
+
+
 
 // An integer against a real as the engine compares them: exactly, the integer never rounded to
 // a double (2^53 + 1 is more than the real 2^53).
@@ -76,14 +81,20 @@ int compare(const Key &a, const Key &b)
     if (a.prefix != b.prefix)
         return a.prefix < b.prefix ? -1 : 1;
     const uint32_t common = std::min(a.size, b.size);
-    if (common > 8)
+    if (common > 8 && !a.hex && !b.hex) {
         if (const int c = std::memcmp(a.bytes + 8, b.bytes + 8, common - 8))
             return c;
+    } else {
+        for (uint32_t i = 8; i < common; ++i)
+            if (const int c = int(byteAt(a, i)) - int(byteAt(b, i)))
+                return c;
+    }
     return a.size < b.size ? -1 : a.size > b.size ? 1 : 0;
 }
 
-// A BLOB given in hex is compared by its bytes, kept here while the sort lasts.
-Key keyOf(const CellValue &value, int row, std::deque<std::string> &blobBytes)
+// A BLOB given in hex is compared by the bytes its digits spell, read from the digits: a copy
+// of every BLOB would take as much memory again as the list's.
+Key keyOf(const CellValue &value, int row)
 {
     Key key{};
     key.row = row;
@@ -110,12 +121,12 @@ Key keyOf(const CellValue &value, int row, std::deque<std::string> &blobBytes)
         key.rank = Rank::Blob;
         break;
     }
-    std::string_view bytes = value.text;
-    if (value.type == CellType::Blob && value.hexForm)
-        bytes = blobBytes.emplace_back(value.blobBytes());
+    key.hex = value.type == CellType::Blob && value.hexForm && value.text.size() >= 3;
+    const std::string_view bytes = key.hex ? value.text.substr(2, value.text.size() - 3) : value.text;
     key.bytes = reinterpret_cast<const unsigned char *>(bytes.data());
-    key.size = static_cast<uint32_t>(bytes.size());
-    key.prefix = prefixOf(key.bytes, key.size);
+    key.size = static_cast<uint32_t>(key.hex ? bytes.size() / 2 : bytes.size());
+    for (uint32_t i = 0; i < 8; ++i)
+        key.prefix = key.prefix << 8 | (i < key.size ? byteAt(key, i) : 0);
     return key;
 }
 
@@ -131,13 +142,12 @@ std::size_t SortBytesPerRow() noexcept
 std::vector<int> SortedRows(int rows, const std::function<CellValue(int)> &valueOf, bool descending,
                             const std::atomic<bool> &cancelled)
 {
-    std::deque<std::string> blobBytes;
     std::vector<Key> keys;
     keys.reserve(static_cast<std::size_t>(std::max(0, rows)));
     for (int row = 0; row < rows; ++row) {
         if ((row & 0xFFFF) == 0 && cancelled.load(std::memory_order_relaxed))
             return {};
-        keys.push_back(keyOf(valueOf(row), row, blobBytes));
+        keys.push_back(keyOf(valueOf(row), row));
     }
     // Equal values are ordered by row, so the result is that of a stable sort, descending too,
     // without the stable sort's buffer.

@@ -16,8 +16,7 @@ namespace kest {
 // values when `descending`; rows of equal values keep their order either way. `valueOf` is
 // called once a row, from this thread. When `cancelled` becomes true meanwhile, the sort ends
 // soon and gives no rows.
-// What SortedRows holds for each row while it runs (its key and the row it gives), beside the
-// bytes of BLOBs that it decodes from their hex form.
+// What SortedRows holds for each row while it runs: its key and the row it gives.
 std::size_t SortBytesPerRow() noexcept;
 
 std::vector<int> SortedRows(int rows, const std::function<CellValue(int)> &valueOf, bool descending,

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -163,7 +164,10 @@ QString CellViewer::about(const CellValue &value) const
     char exact[32];
     const auto written = std::to_chars(std::begin(exact), std::end(exact), value.real).ptr;
     return QStringLiteral("REAL") + length() +
-           (read == value.real ? QString() : tr("; exactly %1").arg(QLatin1String(exact, written - exact)));
+           // -0.0 reads back as 0.0, and equals it.
+           (read == value.real && std::signbit(read) == std::signbit(value.real)
+                ? QString()
+                : tr("; exactly %1").arg(QLatin1String(exact, written - exact)));
 }
 
 // Bytes [from, to) of a BLOB, two hex digits each, 16 a line.
