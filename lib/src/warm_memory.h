@@ -1,15 +1,16 @@
 #pragma once
-// Memory for results, counted against the memory budget, with its pages in place when it is
-// handed out: the first touch of a page costs a fault (several microseconds each on a virtual
-// machine), and a result of millions of cells is little else than first touches. The system
-// fills a chunk's pages in one go (pages::map), which also makes what the budget counts as
-// held memory the process really holds.
+// Memory for results, counted against the memory budget, with its pages made present in one go
+// rather than one fault at a time: the first touch of a page costs a fault (several
+// microseconds each on a virtual machine), and a result of millions of cells is little else than
+// first touches. allocate() fills a chunk's pages when it hands it out (pages::map); the table
+// builder takes allocate_sized() memory and populates it as it fills, so that a small result
+// takes no chunk and a big one no pages it never uses.
 
 #include <cstddef>
 
 namespace kest::warm {
 
-// The size in which results ask for memory.
+// The size in which big results ask for memory.
 inline constexpr std::size_t ChunkSize = std::size_t{4} << 20;
 
 // `bytes` of memory (rounded up to whole pages), counted against the budget. Throws
