@@ -329,6 +329,7 @@ void ResultsModel::sort(int column, Qt::SortOrder order)
     } catch (const std::bad_alloc &) {
         keepQueryOrder();
         emit rowsInQueryOrder(); // the indicator that the click set goes again
+        emit sortTooLarge();
         return;
     }
     sorted_ = true;

@@ -92,6 +92,8 @@ public:
 signals:
     // The rows show in the query's order again, as the header's sort indicator should say.
     void rowsInQueryOrder();
+    // A sort was not made: the memory budget refused what it would hold.
+    void sortTooLarge();
 
 private:
     int storedRow(int row) const { return shown_.empty() ? row : shown_[static_cast<std::size_t>(row)]; }

@@ -2,6 +2,7 @@
 
 #include "Commands.h"
 #include "Exit.h"
+#include "files/Desktop.h"
 #include "FileDrop.h"
 #include "FormDesign.h"
 #include "KestruneBinding.h"
@@ -39,6 +40,9 @@
 #include <vector>
 
 namespace kest {
+
+const QString SortTooLargeMessage = QStringLiteral("The rows are too many to sort in the memory available.");
+const QString SortTooLargeTitle = QStringLiteral("Sort");
 
 namespace {
 
@@ -192,6 +196,9 @@ void MainWindow::setUpQueryWindowAndList()
     header->setSectionsClickable(true);
     connect(header, &QHeaderView::sortIndicatorChanged, results_, &ResultsModel::sort);
     connect(results_, &ResultsModel::rowsInQueryOrder, header, [header] { header->setSortIndicator(-1, Qt::AscendingOrder); });
+    connect(results_, &ResultsModel::sortTooLarge, this, [this] {
+        desktop_.message(SortTooLargeMessage, SortTooLargeTitle, MessageButtons::Ok, MessageIcon::Critical);
+    });
 
     resize(design::designClientSize());
 }

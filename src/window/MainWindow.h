@@ -29,6 +29,10 @@ class KestruneBinding;
 class ResultsModel;
 struct ProgramState;
 
+// What a click on a column header says when the rows are too many to sort in the memory budget.
+extern const QString SortTooLargeMessage;
+extern const QString SortTooLargeTitle;
+
 class MainWindow : public QWidget, public CommandHost {
     Q_OBJECT
 public:

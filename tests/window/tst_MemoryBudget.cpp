@@ -7,9 +7,11 @@
 #include "WindowTest.h"
 
 #include "ClipboardCommands.h"
+#include "MainWindow.h"
 #include "ResultsCopy.h"
 #include "ScriptCommands.h"
 
+#include <QHeaderView>
 #include <QTableView>
 
 #include <utility>
@@ -52,6 +54,13 @@ private slots:
         QTest::keyClick(f.w->resultsView, Qt::Key_C, Qt::ControlModifier);
         QVERIFY(f.desktop.clipboardWrites().isEmpty());
         QCOMPARE(f.desktop.messages().constLast().prompt, CopyTooLargeMessage);
+        // A sort that the budget cannot hold says so, and the rows stay in the query's order.
+        int64_t held = 0;
+        for (; f.library.take(1 << 20); held += 1 << 20) {}
+        QTest::mouseClick(f.w->resultsView->horizontalHeader()->viewport(), Qt::LeftButton, {}, {5, 5});
+        QCOMPARE(f.desktop.messages().constLast().prompt, SortTooLargeMessage);
+        QCOMPARE(f.w->resultsView->horizontalHeader()->sortIndicatorSection(), -1);
+        f.library.give(held);
         f.w->queryEdit->setPlainText(QStringLiteral("SELECT 6 * 7"));
         f.click(f.w->button(Button::Exec));
         QCOMPARE(f.untimedStatus(), QStringLiteral(" 1 rows - Status code: 0 (Success)"));
