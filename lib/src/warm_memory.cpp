@@ -16,18 +16,23 @@ std::size_t whole_pages(std::size_t bytes)
     return (bytes + page - 1) / page * page;
 }
 
-} // namespace
-
-void *allocate(std::size_t bytes)
+// `bytes` counted against the budget, then made by `make`; the count is given back when that fails.
+template <typename Make> void *counted(std::size_t bytes, Make make)
 {
-    bytes = whole_pages(bytes);
     budget::take_or_throw(static_cast<int64_t>(bytes));
-    void *memory = pages::map(bytes);
+    void *memory = make(bytes);
     if (memory == nullptr) {
         budget::give(static_cast<int64_t>(bytes));
         throw std::bad_alloc();
     }
     return memory;
+}
+
+} // namespace
+
+void *allocate(std::size_t bytes)
+{
+    return counted(whole_pages(bytes), [](std::size_t n) { return pages::map(n); });
 }
 
 void release(void *memory, std::size_t bytes) noexcept
@@ -41,16 +46,9 @@ void release(void *memory, std::size_t bytes) noexcept
 
 void *allocate_sized(std::size_t bytes)
 {
-    const bool heap = bytes < HeapBytes;
-    if (!heap)
-        bytes = whole_pages(bytes);
-    budget::take_or_throw(static_cast<int64_t>(bytes));
-    void *memory = heap ? std::malloc(bytes) : pages::map(bytes, true);
-    if (memory == nullptr) {
-        budget::give(static_cast<int64_t>(bytes));
-        throw std::bad_alloc();
-    }
-    return memory;
+    if (bytes < HeapBytes)
+        return counted(bytes, [](std::size_t n) { return std::malloc(n); });
+    return counted(whole_pages(bytes), [](std::size_t n) { return pages::map(n, true); });
 }
 
 void release_sized(void *memory, std::size_t bytes) noexcept
