@@ -413,6 +413,20 @@ TEST_F(Contract, VersionsUnicodeSettingAndRowCountsPerThread)
     ASSERT_EQ(kest_sqlite_get_table_unicode(&table, db, u"SELECT '\xD800x'", nullptr, nullptr), KEST_OK);
     EXPECT_STREQ(KEST_CELL(table, 0, 1), "\xEF\xBF\xBDx");
     kest_free_table(table);
+    // The library takes ASCII eight units at a time: what follows a run of any length comes out
+    // the same, a pair whole and a lone surrogate (even the text's last unit) as U+FFFD.
+    const std::pair<std::u16string, std::string> units[] = {
+        {u"\u00E9", "\xC3\xA9"}, {u"\u4E2D", "\xE4\xB8\xAD"}, {u"\U0001F600", "\xF0\x9F\x98\x80"},
+        {u"\xDC00", "\xEF\xBF\xBD"}, {u"\xDBFF\U0010FFFF", "\xEF\xBF\xBD\xF4\x8F\xBF\xBF"}};
+    for (std::size_t run = 0; run <= 17; ++run) {
+        const std::u16string as(run, u'a');
+        for (const auto &[unit, utf8] : units) {
+            const std::u16string sql = u"SELECT '" + as + unit + u"b' -- " + as + u"\xD800";
+            ASSERT_EQ(kest_sqlite_get_table_unicode(&table, db, sql.c_str(), nullptr, nullptr), KEST_OK);
+            EXPECT_EQ(KEST_CELL(table, 0, 1), std::string(run, 'a') + utf8 + "b") << run;
+            kest_free_table(table);
+        }
+    }
     // Converted by the engine: its rule for a lone surrogate (it takes the next unit along) holds
     // to the end of the statement, and a long text's pairs come back whole wherever
     // they fall, after a prefix of either length; U+FEFF and U+FFFE where a slice of the
