@@ -24,12 +24,15 @@ the sqlite3 shell started from this small process. Rounds alternate program and 
              Script, Paste over it, Exec. In a third: Run Query, Stop half-way through the
              shell's time, to the final status line, and the database checked with sqlite3.
 
+  Start-up:  from starting the program until its main window answers a ping (--only startup;
+             with --baseline, the two builds alternating).
+
   Floor:     for Run Query, also the engine's own floor (query_floor beside the program: open,
              prepare, step every row, read every cell's text), started as the shell is.
   Baseline:  --baseline another build's kestrune-demo: each round runs it too, right after this
              one, and the figures give this program against it.
 
-Usage: bench/window_bench.py --program build/release/bin/kestrune-demo [--rounds 3] [--only query|exec|sort|scripts]
+Usage: bench/window_bench.py --program build/release/bin/kestrune-demo [--rounds 3] [--only query|exec|sort|scripts|startup]
        [--unicode] [--baseline other/bin/kestrune-demo]
 Needs Xvfb, xdotool, xclip, sqlite3 and python3-xlib (Debian packages).
 """
@@ -196,12 +199,18 @@ def floor(built, database):
     return time.monotonic() - start
 
 
-def start_program(display, built, scratch, database, round_no):
-    folder = os.path.join(scratch, f"round-{round_no}")
+def program_folder(built, scratch, name):
+    """A fresh folder holding the program and its library, as an installed copy would."""
+    folder = os.path.join(scratch, name)
     os.makedirs(folder)
-    for name in os.listdir(built):
-        if name == "kestrune-demo" or name.startswith("libkestrune3.so"):
-            shutil.copy2(os.path.join(built, name), folder, follow_symlinks=False)
+    for entry in os.listdir(built):
+        if entry == "kestrune-demo" or entry.startswith("libkestrune3.so"):
+            shutil.copy2(os.path.join(built, entry), folder, follow_symlinks=False)
+    return folder
+
+
+def start_program(display, built, scratch, database, round_no):
+    folder = program_folder(built, scratch, f"round-{round_no}")
     if database:
         shutil.copy(database, folder)
     program = ui.Program(display, folder, folder, subprocess.DEVNULL, folder)
@@ -252,6 +261,28 @@ def sort_rounds(args, display, built, scratch, database, watcher):
           f"{'met' if mine <= SORT_GOAL else 'NOT MET'}, longest unanswered ping {max(pings) * 1000:.0f} ms "
           f"(goal <= 50); the shell's ORDER BY {statistics.median(ordered):.3f} s, the query without it "
           f"{statistics.median(plain):.3f} s (medians of {len(ours)})")
+
+
+def startup_rounds(args, display, scratch, watcher):
+    """From the program's start until its main window has answered a ping, for each build."""
+    builds = [args.program] + ([args.baseline] if args.baseline else [])
+    times = {build: [] for build in builds}
+    for r in range(args.rounds):
+        for index, build in (list(enumerate(builds)) if r % 2 == 0 else list(enumerate(builds))[::-1]):
+            folder = program_folder(os.path.dirname(os.path.abspath(build)), scratch, f"startup-{r}-{index}")
+            watcher.drain()
+            started = time.monotonic()
+            program = ui.Program(display, folder, folder, subprocess.DEVNULL, folder)
+            try:
+                window = ui.wait_for("the main window", program.find_window, 30, interval=0.005)
+                times[build].append(watcher.settled(window, started, watch=time.monotonic() - started + 0.3))
+            finally:
+                program.stop()
+        print(f"  start-up round {r + 1}: " + ", ".join(f"{times[b][-1]:.3f} s" for b in builds), flush=True)
+    mine = statistics.median(times[args.program])
+    print(f"start-up to an answering window: {mine:.3f} s (medians of {args.rounds})" +
+          (f", the baseline {statistics.median(times[args.baseline]):.3f} s: "
+           f"{mine / statistics.median(times[args.baseline]):.3f} x" if args.baseline else ""))
 
 
 def cpu_seconds(pid):
@@ -487,7 +518,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("--rounds", type=int, default=3)
-    parser.add_argument("--only", choices=["query", "exec", "sort", "scripts"])
+    parser.add_argument("--only", choices=["query", "exec", "sort", "scripts", "startup"])
     parser.add_argument("--texts", help="with --only scripts: the scripts to run, of dump,insert,line,wide,widerows")
     parser.add_argument("--unicode", action="store_true", help="tick Unicode in each program before it runs")
     parser.add_argument("--perf", help="record each round's program with perf into this file prefix")
@@ -501,6 +532,9 @@ def main():
     try:
         if args.only == "scripts":
             scripts(args, display, built, scratch)
+            return
+        if args.only == "startup":
+            startup_rounds(args, display, scratch, Watcher(display.name))
             return
         database = os.path.join(scratch, "Albums.db")
         populate(display, built, scratch, database)
