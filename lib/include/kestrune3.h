@@ -257,10 +257,12 @@ KEST_API int16_t KEST_CALL kest_sqlite_progress_handler(int32_t handle, int32_t 
 
 /*
 ** Ends the run under way on connection `handle` as the engine's own interrupt
-** does: the statement ends at its next step, or at its next token while the
-** engine still parses it, the statements after it are not run, and the call
-** returns KEST_INTERRUPT. A statement that changes data inside an explicit
-** transaction rolls the whole transaction back; otherwise only the statement.
+** does: the statement ends at its next step, or while the engine still parses
+** it at the next blank or comment between its words (a long statement with
+** none, such as VALUES (1,'a'),(2,'b'),..., is parsed to its end first), the
+** statements after it are not run, and the call returns KEST_INTERRUPT. A
+** statement that changes data inside an explicit transaction rolls the whole
+** transaction back; otherwise only the statement.
 ** The one function that may be called while another thread uses the
 ** connection; a connection closed meanwhile is left alone. A run that starts
 ** after the call is not ended by it.

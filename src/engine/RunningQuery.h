@@ -64,7 +64,8 @@ inline constexpr std::chrono::milliseconds ExitWait{400};
 void OnWindowTick(RunningQuery &run);
 
 // On the window's thread while the library's call lasts: ends the statement at the engine's next
-// step, or next token while it parses, as the engine rolls such a statement back.
+// step, or at the next blank between words while it parses, as the engine rolls such a statement
+// back.
 void InterruptRun(RunningQuery &run) noexcept;
 
 // Makes `run` the running query for as long as the scope lives. A query started inside another
