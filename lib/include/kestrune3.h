@@ -403,9 +403,10 @@ KEST_API int16_t KEST_CALL kest_MSVCVersion(void);
 ** and "out of memory" too, except where the engine itself answers an overlong
 ** value without an error (SQLite 3.40's printf() and format() give NULL past
 ** any length bound). The library's own text of a value (a BLOB's hex form,
-** twice its size; a text with invalid bytes replaced; a number) and its copy
-** into a table count against the budget before they are made, so a huge
-** value is refused with KEST_NOMEM rather than made. A caller that keeps rows
+** twice its size; a text with invalid bytes replaced; a number), its copy
+** into a table and its UTF-8 of a UTF-16 script count against the budget
+** before they are made, so a huge value or script is refused with KEST_NOMEM
+** and "out of memory" rather than made. A caller that keeps rows
 ** of its own (from the row callback) draws from the same budget, so that the
 ** whole process stays within it.
 */

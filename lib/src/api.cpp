@@ -187,13 +187,16 @@ BetweenStatements between(Connection &connection)
 }
 
 // The UTF-16 SQL as the current Unicode setting gives it to the engine; `converted` keeps the
-// UTF-8 copy alive when the library converts.
-SqlSource utf16_source(const char16_t *sql, std::string &converted)
+// UTF-8 copy alive when the library converts. The copy is counted against the budget before it
+// is made: a script's may be hundreds of megabytes. Throws std::bad_alloc when it is refused.
+SqlSource utf16_source(const char16_t *sql, CountedText &converted)
 {
     if (engine_compiles_utf16.load())
         return SqlSource{nullptr, sql};
-    converted = text::utf16_to_utf8(sql);
-    return SqlSource{converted.c_str(), nullptr};
+    const text::Utf16Measure measured = text::measure_utf16(sql);
+    std::string &utf8 = converted.empty_with_room(measured.utf8_bytes + 1);
+    text::append_utf16_as_utf8(utf8, sql, measured);
+    return SqlSource{utf8.c_str(), nullptr};
 }
 
 int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **errmsg, int16_t *status)
@@ -329,7 +332,7 @@ private:
     std::vector<const char *> value_ptrs_;
     std::vector<int32_t> value_lengths_;
     std::vector<unsigned char> value_types_;
-    std::vector<CellScratch> scratch_;
+    std::vector<CountedText> scratch_;
 };
 
 int16_t exec(int32_t handle, SqlSource sql, kest_row_callback callback, void *user_arg, char **errmsg)
@@ -486,7 +489,7 @@ KEST_API int16_t KEST_CALL kest_sqlite_get_table_unicode(kest_table **result, in
     if (sql == nullptr)
         return kest_sqlite_get_table(result, handle, nullptr, errmsg, status);
     try {
-        std::string converted;
+        CountedText converted;
         return get_table(result, handle, utf16_source(sql, converted), errmsg, status);
     } catch (...) {
         // The text could not be converted: no table, so no rows either.
@@ -522,7 +525,7 @@ KEST_API int16_t KEST_CALL kest_sqlite_exec_unicode(int32_t handle, const char16
     if (sql == nullptr)
         return kest_sqlite_exec(handle, nullptr, callback, user_arg, errmsg);
     try {
-        std::string converted;
+        CountedText converted;
         return exec(handle, utf16_source(sql, converted), callback, user_arg, errmsg);
     } catch (...) {
         last_exec_rows = 0;

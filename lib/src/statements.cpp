@@ -135,17 +135,17 @@ RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink, BetweenStat
     return {};
 }
 
-CellScratch::CellScratch(CellScratch &&other) noexcept
+CountedText::CountedText(CountedText &&other) noexcept
     : text_(std::move(other.text_)), counted_(std::exchange(other.counted_, 0))
 {
 }
 
-CellScratch::~CellScratch()
+CountedText::~CountedText()
 {
     budget::give(counted_);
 }
 
-std::string &CellScratch::empty_with_room(std::size_t bytes)
+std::string &CountedText::empty_with_room(std::size_t bytes)
 {
     text_.clear();
     if (bytes > text_.capacity()) {
@@ -164,7 +164,7 @@ std::string &CellScratch::empty_with_room(std::size_t bytes)
     return text_;
 }
 
-Cell cell_text(sqlite3_stmt *stmt, int column, CellScratch &scratch)
+Cell cell_text(sqlite3_stmt *stmt, int column, CountedText &scratch)
 {
     // One lookup of the cell, then the value's own accessors: the column functions would look
     // the cell up again on every call. The value is read at once, on the statement's thread.

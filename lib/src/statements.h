@@ -45,15 +45,16 @@ struct BetweenStatements {
 
 RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink, BetweenStatements between);
 
-// Where the library writes a cell's text of its own making (a number, a BLOB's hex form, a
-// text with its invalid bytes replaced). Its room is counted against the memory budget while
-// it lives: the hex form of a huge BLOB is twice its size, and it is made before anyone copies it.
-class CellScratch {
+// Where the library writes a text of its own making: a cell's (a number, a BLOB's hex form, a
+// text with its invalid bytes replaced) or a UTF-16 script's UTF-8. Its room is counted against
+// the memory budget while it lives: the hex form of a huge BLOB is twice its size, and it is made
+// before anyone copies it.
+class CountedText {
 public:
-    CellScratch() = default;
-    CellScratch(CellScratch &&other) noexcept;
-    CellScratch &operator=(CellScratch &&) = delete;
-    ~CellScratch();
+    CountedText() = default;
+    CountedText(CountedText &&other) noexcept;
+    CountedText &operator=(CountedText &&) = delete;
+    ~CountedText();
     // The text, emptied, with room for `bytes`; throws std::bad_alloc when the budget refuses.
     std::string &empty_with_room(std::size_t bytes);
 
@@ -72,7 +73,7 @@ struct Cell {
 };
 
 // Points into the engine's row (valid until the next step) or into scratch.
-Cell cell_text(sqlite3_stmt *stmt, int column, CellScratch &scratch);
+Cell cell_text(sqlite3_stmt *stmt, int column, CountedText &scratch);
 
 // A column's name as handed out (valid UTF-8).
 std::string column_name(sqlite3_stmt *stmt, int column);

@@ -218,7 +218,7 @@ private:
     std::vector<std::string> statement_names_;
     int32_t width_ = 0;
     int64_t rows_ = 0;
-    CellScratch scratch_;
+    CountedText scratch_;
 };
 
 void free_table(kest_table *table) noexcept;

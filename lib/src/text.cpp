@@ -187,11 +187,8 @@ void append_blob_text(std::string &out, const void *p, std::size_t n, bool as_te
     out += '\'';
 }
 
-std::string utf16_to_utf8(const char16_t *p)
+Utf16Measure measure_utf16(const char16_t *p) noexcept
 {
-    std::string out;
-    if (p == nullptr)
-        return out;
     // Measured first, then written in place: appending a byte at a time took half a second for
     // a 100 MB script.
     const std::size_t n = std::char_traits<char16_t>::length(p);
@@ -206,8 +203,15 @@ std::string utf16_to_utf8(const char16_t *p)
         bytes += utf8_bytes(c.value);
         i += c.units;
     }
-    out.resize(bytes);
-    char *o = out.data();
+    return {n, bytes};
+}
+
+void append_utf16_as_utf8(std::string &out, const char16_t *p, Utf16Measure measured)
+{
+    // The same steps as the measure, so the bytes written are the bytes counted.
+    const std::size_t at = out.size(), n = measured.units;
+    out.resize(at + measured.utf8_bytes);
+    char *o = out.data() + at;
     for (std::size_t i = 0; i < n;) {
         if (n - i >= AsciiBlock && ascii_block(p + i)) {
             char block[AsciiBlock];
@@ -222,7 +226,6 @@ std::string utf16_to_utf8(const char16_t *p)
         o = put_code_point(o, c.value);
         i += c.units;
     }
-    return out;
 }
 
 char *dup_for_caller(std::string_view s) noexcept

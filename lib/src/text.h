@@ -26,8 +26,14 @@ bool blob_as_text(const void *p, std::size_t n) noexcept;
 std::size_t blob_text_length(std::size_t n, bool as_text) noexcept;
 void append_blob_text(std::string &out, const void *p, std::size_t n, bool as_text);
 
-// Converts zero-terminated UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
-std::string utf16_to_utf8(const char16_t *p);
+// Zero-terminated UTF-16 as UTF-8, a lone surrogate as U+FFFD: measured first (its units and
+// the bytes of its UTF-8), so that the room can be counted before the text is made.
+struct Utf16Measure {
+    std::size_t units;
+    std::size_t utf8_bytes;
+};
+Utf16Measure measure_utf16(const char16_t *p) noexcept;
+void append_utf16_as_utf8(std::string &out, const char16_t *p, Utf16Measure measured);
 
 // A copy of s for the caller, released with kest_free_text(); nullptr when out of memory.
 char *dup_for_caller(std::string_view s) noexcept;

@@ -529,8 +529,15 @@ TEST_F(Contract, MemoryBudgetCountsWhatCallersAndTablesHold)
     const std::string big = "SELECT 'kept' AS v; WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r "
                             "WHERE i < 8) SELECT printf('%.*c', 1500000, 'x') AS v FROM r";
     check(big, db, KEST_NOMEM, {}, "out of memory");
+    // So does the library's UTF-8 copy of a UTF-16 script that would not fit: nothing of it runs.
+    const std::u16string script = u"CREATE TABLE later(a); --" + std::u16string(12 << 20, u'x');
+    char *error = nullptr;
+    EXPECT_EQ(kest_sqlite_exec_unicode(db, script.c_str(), nullptr, nullptr, &error), KEST_NOMEM);
+    EXPECT_STREQ(error, "out of memory");
+    kest_free_text(error);
     kest_memory_give(held);
     EXPECT_EQ(run(big, db).rows.size(), 10u);
+    EXPECT_EQ(kest_sqlite_exec_unicode(db, script.c_str(), nullptr, nullptr, nullptr), KEST_OK);
 }
 
 // The room as a machine of the test's own making shows it (KESTRUNE_TEST_ROOT): a 256 MiB limit
