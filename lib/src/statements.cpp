@@ -24,21 +24,21 @@ constexpr char kEmpty[] = "";
 // The longest 64-bit integer in decimal: "-9223372036854775808".
 constexpr std::size_t Int64Digits = 20;
 
-// The engine's own UTF-8 for a UTF-16 script, made once: compiling UTF-16 itself, the engine
-// converts all the text it is given again for each statement it takes from it. It converts as it
-// does to compile UTF-16 (a value's change of encoding), a slice at a time, each slice ending
-// where the whole text's conversion would be: never on a unit that takes the next one with it.
+// The engine's own UTF-8 for a UTF-16 script of `units` units, appended to `utf8`, made once:
+// compiling UTF-16 itself, the engine converts all the text it is given again for each statement
+// it takes from it. It converts as it does to compile UTF-16 (a value's change of encoding), a
+// slice at a time, each slice ending where the whole text's conversion would be: never on a unit
+// that takes the next one with it.
 // 512 KiB a slice: below the least bound the budget sets on the engine's values.
 constexpr std::size_t SliceUnits = std::size_t(1) << 18;
 
 bool takes_next(char16_t unit) { return unit >= 0xD800 && unit < 0xE000; }
 
-int engine_utf8(sqlite3 *db, const char16_t *utf16, std::string &utf8)
+int engine_utf8(sqlite3 *db, const char16_t *utf16, std::size_t units, std::string &utf8)
 {
     sqlite3_stmt *raw = nullptr;
     int rc = sqlite3_prepare_v3(db, "SELECT ?1", -1, 0, &raw, nullptr);
     const StmtPtr convert(raw);
-    const std::size_t units = std::char_traits<char16_t>::length(utf16);
     std::u16string marked;
     for (std::size_t at = 0; rc == SQLITE_OK && at < units;) {
         // Surrogates pair up from the start of their run, which the cut before `at` did not split.
@@ -95,15 +95,19 @@ RunOutcome failure(sqlite3 *db, int rc)
 
 RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink, BetweenStatements between)
 {
-    std::string converted; // the engine's UTF-8 of a UTF-16 script, for the length of the run
+    CountedText converted; // the engine's UTF-8 of a UTF-16 script, for the length of the run
     if (sql.utf16 != nullptr) {
         try {
-            if (const int rc = engine_utf8(db, sql.utf16, converted); rc != SQLITE_OK)
+            // Counted before it is made, as the library's own conversion is: the engine's is never
+            // longer, as it takes the next unit along with a lone surrogate into one code point.
+            const text::Utf16Measure measured = text::measure_utf16(sql.utf16);
+            std::string &utf8 = converted.empty_with_room(measured.utf8_bytes + 1);
+            if (const int rc = engine_utf8(db, sql.utf16, measured.units, utf8); rc != SQLITE_OK)
                 return failure(db, rc);
+            sql.utf8 = utf8.c_str();
         } catch (const std::bad_alloc &) {
             return RunOutcome{SQLITE_NOMEM, "out of memory"};
         }
-        sql.utf8 = converted.c_str();
     }
     for (bool first = true; *sql.utf8 != '\0'; first = false) {
         if (!first && between.call != nullptr && between.call(between.arg) != 0)

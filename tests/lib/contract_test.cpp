@@ -532,9 +532,13 @@ TEST_F(Contract, MemoryBudgetCountsWhatCallersAndTablesHold)
     // So does the library's UTF-8 copy of a UTF-16 script that would not fit: nothing of it runs.
     const std::u16string script = u"CREATE TABLE later(a); --" + std::u16string(12 << 20, u'x');
     char *error = nullptr;
-    EXPECT_EQ(kest_sqlite_exec_unicode(db, script.c_str(), nullptr, nullptr, &error), KEST_NOMEM);
-    EXPECT_STREQ(error, "out of memory");
-    kest_free_text(error);
+    for (const int engine : {0, -1}) { // the library's conversion, then the engine's
+        kest_SetUnicodeConversion(engine);
+        EXPECT_EQ(kest_sqlite_exec_unicode(db, script.c_str(), nullptr, nullptr, &error), KEST_NOMEM);
+        EXPECT_STREQ(error, "out of memory");
+        kest_free_text(error);
+    }
+    kest_SetUnicodeConversion(0);
     kest_memory_give(held);
     EXPECT_EQ(run(big, db).rows.size(), 10u);
     EXPECT_EQ(kest_sqlite_exec_unicode(db, script.c_str(), nullptr, nullptr, nullptr), KEST_OK);
