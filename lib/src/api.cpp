@@ -489,6 +489,9 @@ KEST_API int16_t KEST_CALL kest_sqlite_get_table_unicode(kest_table **result, in
     if (sql == nullptr)
         return kest_sqlite_get_table(result, handle, nullptr, errmsg, status);
     try {
+        // A call that cannot run is a misuse, whatever its script's copy would take.
+        if (result == nullptr || find_connection(handle) == nullptr)
+            return get_table(result, handle, SqlSource{"", nullptr}, errmsg, status);
         CountedText converted;
         return get_table(result, handle, utf16_source(sql, converted), errmsg, status);
     } catch (...) {
@@ -525,6 +528,8 @@ KEST_API int16_t KEST_CALL kest_sqlite_exec_unicode(int32_t handle, const char16
     if (sql == nullptr)
         return kest_sqlite_exec(handle, nullptr, callback, user_arg, errmsg);
     try {
+        if (find_connection(handle) == nullptr)
+            return exec(handle, SqlSource{"", nullptr}, callback, user_arg, errmsg);
         CountedText converted;
         return exec(handle, utf16_source(sql, converted), callback, user_arg, errmsg);
     } catch (...) {

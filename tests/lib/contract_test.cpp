@@ -539,6 +539,9 @@ TEST_F(Contract, MemoryBudgetCountsWhatCallersAndTablesHold)
         kest_free_text(error);
     }
     kest_SetUnicodeConversion(0);
+    // A call that could not run it is a misuse all the same.
+    EXPECT_EQ(kest_sqlite_exec_unicode(0, script.c_str(), nullptr, nullptr, nullptr), KEST_MISUSE);
+    EXPECT_EQ(kest_sqlite_get_table_unicode(nullptr, db, script.c_str(), nullptr, nullptr), KEST_MISUSE);
     kest_memory_give(held);
     EXPECT_EQ(run(big, db).rows.size(), 10u);
     EXPECT_EQ(kest_sqlite_exec_unicode(db, script.c_str(), nullptr, nullptr, nullptr), KEST_OK);
