@@ -366,11 +366,21 @@ def run_scenario(session, user, prefix, workdir, shell, data, artifacts, program
         wait_for("Esc to close the viewer", lambda: not program.top("dialog", "View Cell"), STEP_TIMEOUT)
         focused, listener = [], lambda e: e.detail1 and focused.append(e.source)
         atspi.Registry.registerEventListener(listener, "object:state-changed:focused")
-        session.run("xdotool", "key", "Menu", "Down")
+        # On a busy machine the menu may come up after a Down sent with its key: Down is sent again
+        # until an item takes the focus (the item is then pressed by its name).
+        wait_for("the list to have the focus again", lambda: program.list.getState().contains(atspi.STATE_FOCUSED),
+                 STEP_TIMEOUT)
+        session.run("xdotool", "key", "Menu")
         def menu_item():
-            while GLib.MainContext.default().iteration(False):  # the events come through GLib's loop
-                pass
-            return next((a for a in focused if a.getRoleName() == "menu item"), None)
+            session.run("xdotool", "key", "Down")
+            for _ in range(20):
+                while GLib.MainContext.default().iteration(False):  # the events come through GLib's loop
+                    pass
+                found = next((a for a in focused if a.getRoleName() == "menu item"), None)
+                if found:
+                    return found
+                time.sleep(0.05)
+            return None
         item = wait_for("a menu item to take the focus", menu_item, STEP_TIMEOUT)
         atspi.Registry.deregisterEventListener(listener, "object:state-changed:focused")
         press(named(item.parent, "menu item", "Copy as JSON", 5))
