@@ -186,17 +186,10 @@ BetweenStatements between(Connection &connection)
     return BetweenStatements{progress_hook, &connection};
 }
 
-// The UTF-16 SQL as the current Unicode setting gives it to the engine; `converted` keeps the
-// UTF-8 copy alive when the library converts. The copy is counted against the budget before it
-// is made: a script's may be hundreds of megabytes. Throws std::bad_alloc when it is refused.
-SqlSource utf16_source(const char16_t *sql, CountedText &converted)
+// The UTF-16 SQL, converted as the current Unicode setting says when the run begins.
+SqlSource utf16_source(const char16_t *sql)
 {
-    if (engine_compiles_utf16.load())
-        return SqlSource{nullptr, sql};
-    const text::Utf16Measure measured = text::measure_utf16(sql);
-    std::string &utf8 = converted.empty_with_room(measured.utf8_bytes + 1);
-    text::append_utf16_as_utf8(utf8, sql, measured);
-    return SqlSource{utf8.c_str(), nullptr};
+    return SqlSource{nullptr, sql, engine_compiles_utf16.load()};
 }
 
 int16_t get_table(kest_table **result, int32_t handle, SqlSource sql, char **errmsg, int16_t *status)
@@ -488,23 +481,7 @@ KEST_API int16_t KEST_CALL kest_sqlite_get_table_unicode(kest_table **result, in
 {
     if (sql == nullptr)
         return kest_sqlite_get_table(result, handle, nullptr, errmsg, status);
-    try {
-        // A call that cannot run is a misuse, whatever its script's copy would take.
-        if (result == nullptr || find_connection(handle) == nullptr)
-            return get_table(result, handle, SqlSource{"", nullptr}, errmsg, status);
-        CountedText converted;
-        return get_table(result, handle, utf16_source(sql, converted), errmsg, status);
-    } catch (...) {
-        // The text could not be converted: no table, so no rows either.
-        last_query_rows = 0;
-        if (result != nullptr)
-            *result = nullptr;
-        if (status != nullptr)
-            *status = SQLITE_NOMEM;
-        if (errmsg != nullptr)
-            *errmsg = text::dup_for_caller(kOutOfMemory);
-        return SQLITE_NOMEM;
-    }
+    return get_table(result, handle, utf16_source(sql), errmsg, status);
 }
 
 KEST_API int32_t KEST_CALL kest_sqlite_query_rowcount(void)
@@ -527,17 +504,7 @@ KEST_API int16_t KEST_CALL kest_sqlite_exec_unicode(int32_t handle, const char16
 {
     if (sql == nullptr)
         return kest_sqlite_exec(handle, nullptr, callback, user_arg, errmsg);
-    try {
-        if (find_connection(handle) == nullptr)
-            return exec(handle, SqlSource{"", nullptr}, callback, user_arg, errmsg);
-        CountedText converted;
-        return exec(handle, utf16_source(sql, converted), callback, user_arg, errmsg);
-    } catch (...) {
-        last_exec_rows = 0;
-        if (errmsg != nullptr)
-            *errmsg = text::dup_for_caller(kOutOfMemory);
-        return SQLITE_NOMEM;
-    }
+    return exec(handle, utf16_source(sql), callback, user_arg, errmsg);
 }
 
 KEST_API int32_t KEST_CALL kest_sqlite_exec_rowcount(void)

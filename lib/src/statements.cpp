@@ -95,14 +95,17 @@ RunOutcome failure(sqlite3 *db, int rc)
 
 RunOutcome run_statements(sqlite3 *db, SqlSource sql, RowSink &sink, BetweenStatements between)
 {
-    CountedText converted; // the engine's UTF-8 of a UTF-16 script, for the length of the run
+    CountedText converted; // the UTF-8 of a UTF-16 script, for the length of the run
     if (sql.utf16 != nullptr) {
         try {
-            // Counted before it is made, as the library's own conversion is: the engine's is never
-            // longer, as it takes the next unit along with a lone surrogate into one code point.
+            // Counted before it is made (a script's may be hundreds of megabytes) by the library's
+            // measure; the engine's is never longer, as it takes the next unit along with a lone
+            // surrogate into one code point.
             const text::Utf16Measure measured = text::measure_utf16(sql.utf16);
             std::string &utf8 = converted.empty_with_room(measured.utf8_bytes + 1);
-            if (const int rc = engine_utf8(db, sql.utf16, measured.units, utf8); rc != SQLITE_OK)
+            if (!sql.engine_converts)
+                text::append_utf16_as_utf8(utf8, sql.utf16, measured);
+            else if (const int rc = engine_utf8(db, sql.utf16, measured.units, utf8); rc != SQLITE_OK)
                 return failure(db, rc);
             sql.utf8 = utf8.c_str();
         } catch (const std::bad_alloc &) {

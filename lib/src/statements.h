@@ -21,7 +21,8 @@ struct RunOutcome {
 // The SQL to run, as the caller gave it.
 struct SqlSource {
     const char *utf8 = nullptr;
-    const char16_t *utf16 = nullptr; // converted by the engine itself when set
+    const char16_t *utf16 = nullptr; // converted to UTF-8 once, before the first statement
+    bool engine_converts = false;    // the engine's conversion of utf16, or else the library's
 };
 
 class RowSink {
